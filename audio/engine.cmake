@@ -1,0 +1,1 @@
+set(LENTARO_AUDIO_ENGINE_SOURCES src/engine_stub.cpp)
