@@ -1,1 +1,1 @@
-set(LENTARO_AUDIO_ENGINE_SOURCES src/engine_stub.cpp)
+set(LENTARO_AUDIO_ENGINE_SOURCES src/spsc_ring.h src/engine_stub.cpp)
