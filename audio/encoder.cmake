@@ -1,1 +1,9 @@
-set(LENTARO_AUDIO_ENCODER_SOURCES src/encoder_feed.h src/encoder_stub.cpp)
+set(LENTARO_AUDIO_ENCODER_SOURCES
+  src/encoder_feed.h
+  src/encoder_feed.cpp
+  src/encoder_cmdline.cpp
+  src/encoder_process.h
+  src/encoder_process.cpp
+  src/encoder_wav.h
+  src/encoder_wav.cpp
+)
