@@ -130,12 +130,16 @@ class ProcessFeed final : public EncoderFeed {
 
     std::vector<int16_t> samples(kChunkSamples);
     std::vector<uint8_t> bytes(kChunkSamples * sizeof(int16_t));
-    WriteResult sink = writeAll(header_.data(), header_.size());
+    std::size_t headerLeft = 0;
+    WriteResult sink = writeAll(header_.data(), header_.size(), &headerLeft);
     while (sink == WriteResult::Ok) {
       const std::size_t n = ring_.read(samples.data(), samples.size());
       if (n > 0) {
         toLittleEndian(samples.data(), n, bytes.data());
-        sink = writeAll(bytes.data(), n * sizeof(int16_t));
+        std::size_t unwritten = 0;
+        sink = writeAll(bytes.data(), n * sizeof(int16_t), &unwritten);
+        // The part of a chunk that did not get through is lost like the ring.
+        dropped_.fetch_add(unwritten, std::memory_order_relaxed);
         continue;
       }
       if (closing() && ring_.readSpace() == 0) break;
@@ -170,7 +174,9 @@ class ProcessFeed final : public EncoderFeed {
     }
   }
 
-  WriteResult writeAll(const uint8_t* p, std::size_t n) {
+  // `unwritten` receives what is left of the n bytes when it gives up.
+  WriteResult writeAll(const uint8_t* p, std::size_t n, std::size_t* unwritten) {
+    *unwritten = 0;
     while (n > 0) {
       const ssize_t w = ::write(proc_.inputFd(), p, n);
       if (w > 0) {
@@ -181,12 +187,16 @@ class ProcessFeed final : public EncoderFeed {
       }
       if (w < 0 && errno == EINTR) continue;
       if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        if (pastDeadline()) return WriteResult::Abandoned;
+        if (pastDeadline()) {
+          *unwritten = n;
+          return WriteResult::Abandoned;
+        }
         pollfd pfd{proc_.inputFd(), POLLOUT, 0};
         ::poll(&pfd, 1, static_cast<int>(kIdleWait.count()));
         continue;
       }
       if (w < 0 && errno == EPIPE) discardPendingSigpipe();
+      *unwritten = n;
       return WriteResult::Refused;
     }
     return WriteResult::Ok;

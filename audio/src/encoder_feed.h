@@ -16,9 +16,9 @@ namespace lentaro::audio {
 
 struct EncoderStatus {
   bool running = false;
-  bool failed = false;      // non-zero exit, a signal, or input refused early
-  int exitStatus = -1;      // once ended normally
-  int termSignal = 0;       // once killed
+  bool failed = false;        // non-zero exit, a signal, or input refused early
+  int exitStatus = -1;        // once ended normally
+  int termSignal = 0;         // once killed
   uint64_t bytesWritten = 0;  // WAV bytes accepted by the pipe, header included
   uint64_t bytesDropped = 0;  // PCM bytes lost to a full ring
 };
