@@ -1,1 +1,16 @@
-set(LENTARO_AUDIO_DECODER_SOURCES src/decoder.h src/decoder_stub.cpp)
+set(LENTARO_AUDIO_DECODER_SOURCES
+  src/decoder.h
+  src/decoder_open.cpp
+  src/decoder_file.h
+  src/decoder_file.cpp
+  src/decoder_fold.h
+  src/decoder_fold.cpp
+  src/mpg123_frames.h
+  src/mpg123_frames.cpp
+  src/mpg123_decoder.h
+  src/mpg123_decoder.cpp
+  src/sndfile_decoder.h
+  src/sndfile_decoder.cpp
+  src/openmpt_decoder.h
+  src/openmpt_decoder.cpp
+)

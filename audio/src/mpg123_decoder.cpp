@@ -1,0 +1,238 @@
+#include "mpg123_decoder.h"
+
+#include <mpg123.h>
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "lentaro/bass.h"
+#include "mpg123_frames.h"
+
+namespace lentaro::audio {
+
+namespace {
+
+// How far past the tags we look for the first frame. Generous, because some
+// files carry junk before the audio; a text file costs one pass over this.
+constexpr int64_t kSearchLimit = 512 * 1024;
+// Consecutive frames that make a file MPEG audio.
+constexpr int kMinRun = 4;
+// mpg123_read errors in a row after which the rest is treated as lost.
+constexpr int kMaxErrors = 64;
+
+// The byte range libmpg123 sees: the audio between the tags. Seeks and reads
+// are relative to region.begin, so libmpg123 never meets a tag, a damaged
+// one included.
+struct RegionReader {
+  DecoderFile file;
+  int64_t begin = 0;
+  int64_t end = 0;
+  int64_t pos = 0;  // relative to begin
+};
+
+ssize_t regionRead(void* handle, void* buf, size_t n) {
+  auto* r = static_cast<RegionReader*>(handle);
+  const int64_t left = r->end - r->begin - r->pos;
+  if (left <= 0) return 0;
+  const long want = static_cast<long>(std::min<int64_t>(left, static_cast<int64_t>(n)));
+  const long got = r->file.readAt(r->begin + r->pos, buf, want);
+  if (got < 0) return -1;
+  r->pos += got;
+  return got;
+}
+
+off_t regionSeek(void* handle, off_t offset, int whence) {
+  auto* r = static_cast<RegionReader*>(handle);
+  const int64_t size = r->end - r->begin;
+  int64_t target = offset;
+  if (whence == SEEK_CUR) target += r->pos;
+  if (whence == SEEK_END) target += size;
+  if (target < 0 || target > size) return -1;
+  r->pos = target;
+  return static_cast<off_t>(target);
+}
+
+void ensureLibrary() {
+  static std::once_flag once;
+  std::call_once(once, [] { mpg123_init(); });
+}
+
+class Mpg123Decoder final : public Decoder {
+ public:
+  Mpg123Decoder(DecoderFile&& file, const mpeg::Layout& layout) {
+    reader_.file = std::move(file);
+    reader_.begin = layout.region.begin;
+    reader_.end = layout.region.end;
+  }
+  ~Mpg123Decoder() override {
+    if (mh_) mpg123_delete(mh_);
+  }
+  Mpg123Decoder(const Mpg123Decoder&) = delete;
+  Mpg123Decoder& operator=(const Mpg123Decoder&) = delete;
+
+  bool init(const mpeg::Layout& layout);
+  // Gives the file back after a failed init so another decoder may try it.
+  DecoderFile takeFile() { return std::move(reader_.file); }
+
+  StreamFormat format() const override { return format_; }
+  int64_t lengthFrames() const override { return length_; }
+  long read(float* out, long maxFrames) override;
+  bool seek(int64_t frame) override;
+
+ private:
+  long decode(float* out, long frames);
+
+  RegionReader reader_;
+  mpg123_handle* mh_ = nullptr;
+  StreamFormat format_;
+  int64_t length_ = 0;
+  int64_t pos_ = 0;
+  // Set when libmpg123 has nothing more to give before length_: the rest of
+  // the stream is delivered as silence so the length holds.
+  bool exhausted_ = false;
+};
+
+bool Mpg123Decoder::init(const mpeg::Layout& layout) {
+  ensureLibrary();
+  int err = MPG123_OK;
+  mh_ = mpg123_new(nullptr, &err);
+  if (!mh_) return false;
+
+  // The output format: the first stream's, or for a file stitched from
+  // several the highest rate and most channels among them, so nothing is
+  // lost to downsampling. libmpg123 converts everything else to it.
+  int rate = layout.segments.front().first.rate;
+  int channels = layout.segments.front().first.channels;
+  if (layout.mixed()) {
+    for (const auto& s : layout.segments) {
+      rate = std::max(rate, s.first.rate);
+      channels = std::max(channels, s.first.channels);
+    }
+  }
+  // The encoder's gapless tag describes only the stream it wrote; frames
+  // beyond its count mean more audio was appended, which trimming would cut.
+  const bool tagCoversFile = layout.tagFrames < 0 || layout.totalFrames <= layout.tagFrames + 1;
+  long flags = MPG123_QUIET | MPG123_FORCE_FLOAT | MPG123_AUTO_RESAMPLE;
+  if (tagCoversFile && !layout.mixed()) {
+    flags |= MPG123_GAPLESS;
+  } else {
+    flags |= MPG123_IGNORE_STREAMLENGTH;
+  }
+  if (mpg123_param(mh_, MPG123_FLAGS, flags, 0) != MPG123_OK) return false;
+  mpg123_param(mh_, MPG123_RESYNC_LIMIT, -1, 0);
+  mpg123_param(mh_, MPG123_INDEX_SIZE, -1000, 0);
+  if (layout.mixed()) mpg123_param(mh_, MPG123_FORCE_RATE, rate, 0);
+  if (mpg123_format_none(mh_) != MPG123_OK ||
+      mpg123_format(mh_, rate, channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_FLOAT_32) !=
+          MPG123_OK) {
+    return false;
+  }
+  if (mpg123_replace_reader_handle(mh_, regionRead, regionSeek, nullptr) != MPG123_OK ||
+      mpg123_open_handle(mh_, &reader_) != MPG123_OK) {
+    return false;
+  }
+  long gotRate = 0;
+  int gotChannels = 0;
+  int encoding = 0;
+  if (mpg123_getformat(mh_, &gotRate, &gotChannels, &encoding) != MPG123_OK || gotRate != rate ||
+      gotChannels != channels || encoding != MPG123_ENC_FLOAT_32) {
+    return false;
+  }
+  format_ = {rate, channels};
+
+  if (!layout.mixed()) {
+    if (mpg123_scan(mh_) != MPG123_OK) return false;
+    const off_t len = mpg123_length(mh_);
+    if (len <= 0) return false;
+    length_ = len;
+  } else {
+    // libmpg123 reckons the length at one rate; count what it really gives.
+    std::vector<float> scratch(static_cast<size_t>(4096 * channels));
+    int64_t total = 0;
+    for (;;) {
+      const long n = decode(scratch.data(), 4096);
+      if (n <= 0) break;
+      total += n;
+    }
+    length_ = total;
+    if (length_ <= 0 || mpg123_seek(mh_, 0, SEEK_SET) != 0) return false;
+  }
+  pos_ = 0;
+  exhausted_ = false;
+  return true;
+}
+
+// Decodes up to `frames` frames from libmpg123; returns fewer only when it
+// has no more (and then sets exhausted_).
+long Mpg123Decoder::decode(float* out, long frames) {
+  const size_t frameBytes = sizeof(float) * static_cast<size_t>(format_.channels);
+  auto* dst = reinterpret_cast<unsigned char*>(out);
+  size_t have = 0;
+  const size_t want = frameBytes * static_cast<size_t>(frames);
+  int errors = 0;
+  while (have < want && !exhausted_) {
+    size_t done = 0;
+    const int r = mpg123_read(mh_, dst + have, want - have, &done);
+    have += done;
+    if (r == MPG123_DONE) {
+      exhausted_ = true;
+    } else if (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
+      if (done == 0 && r == MPG123_OK && ++errors > kMaxErrors) exhausted_ = true;
+    } else if (++errors > kMaxErrors) {
+      exhausted_ = true;
+    }
+  }
+  return static_cast<long>(have / frameBytes);
+}
+
+long Mpg123Decoder::read(float* out, long maxFrames) {
+  const long want = static_cast<long>(std::min<int64_t>(maxFrames, length_ - pos_));
+  if (want <= 0) return 0;
+  const long got = decode(out, want);
+  // Damaged frames can decode far out of range; keep the contract's -1..1.
+  const long samples = got * format_.channels;
+  for (long i = 0; i < samples; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
+  if (got < want) {
+    std::fill(out + got * format_.channels, out + want * format_.channels, 0.0f);
+  }
+  pos_ += want;
+  return want;
+}
+
+bool Mpg123Decoder::seek(int64_t frame) {
+  if (frame < 0 || frame > length_) return false;
+  const off_t r = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
+  // A place libmpg123 cannot reach lies in the silent tail of a stream that
+  // ended early; reads from there give silence.
+  exhausted_ = r != static_cast<off_t>(frame);
+  pos_ = frame;
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<Decoder> openMpegDecoder(DecoderFile& file, int* error) {
+  *error = BASS_ERROR_FORMAT;
+  FileWindow window(file);
+  if (mpeg::otherContainer(window)) return nullptr;
+  const mpeg::Region region = mpeg::audioRegion(window);
+  int64_t start = 0;
+  mpeg::FrameHeader header;
+  if (!mpeg::findStreamStart(window, region, kSearchLimit, kMinRun, &start, &header)) {
+    return nullptr;
+  }
+  const mpeg::Layout layout = mpeg::walkFrames(window, region, start, header);
+  if (layout.segments.empty()) return nullptr;
+  auto dec = std::make_unique<Mpg123Decoder>(std::move(file), layout);
+  if (!dec->init(layout)) {
+    file = dec->takeFile();
+    return nullptr;
+  }
+  *error = 0;
+  return dec;
+}
+
+}  // namespace lentaro::audio
