@@ -1,0 +1,32 @@
+// A decoding channel: a file (or module) opened by a decoder. It is never
+// played itself; a tempo channel takes its decoder over.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "decoder.h"
+
+namespace lentaro::audio {
+
+struct DecodeSource {
+  DecodeSource(std::unique_ptr<Decoder> d, bool isModule)
+      : decoder(std::move(d)),
+        format(decoder->format()),
+        lengthFrames(decoder->lengthFrames()),
+        module(isModule) {}
+
+  // Touched by the UI thread until `wrapped`; from then on only by the
+  // producer of the tempo channel that wraps it.
+  std::unique_ptr<Decoder> decoder;
+  const StreamFormat format;
+  const int64_t lengthFrames;
+  const bool module;
+  int64_t position = 0;  // next frame the decoder delivers (UI thread, unwrapped only)
+  std::atomic<bool> wrapped{false};
+
+  int bytesPerFrame() const { return 2 * format.channels; }
+};
+
+}  // namespace lentaro::audio

@@ -1,0 +1,58 @@
+// Mixes the playing tempo channels into the output and copies each one's
+// sound to its encoder feeds.
+//
+// render() is the output callback (one thread at a time: the device
+// thread, the no-sound thread or an offline render); it reads the channel
+// slots without locks. add()/remove() are control calls; remove() returns
+// only once no callback can still be using the channel, so the caller may
+// then release it.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+namespace lentaro::audio {
+
+class TempoChannel;
+
+class Mixer {
+ public:
+  static constexpr int kSlots = 256;
+  static constexpr int kMaxBlock = 1024;
+
+  Mixer();
+
+  bool add(TempoChannel* channel);
+  void remove(TempoChannel* channel);
+
+  // Callback: frames of interleaved 16-bit stereo.
+  void render(int16_t* out, int frames);
+
+  // Frames rendered since construction (the output clock).
+  uint64_t framesRendered() const { return rendered_.load(std::memory_order_relaxed); }
+
+ private:
+  void renderBlock(int16_t* out, int frames);
+
+  std::array<std::atomic<TempoChannel*>, kSlots> slots_{};
+  // Odd while a callback runs; remove() waits for it to move on.
+  std::atomic<uint64_t> callbackSeq_{0};
+  std::atomic<uint64_t> rendered_{0};
+  // Callback-only scratch, sized once here.
+  std::vector<float> mix_;
+  std::vector<float> channel_;
+  std::vector<int16_t> pcm_;
+};
+
+// Float to 16-bit with clipping; 1.0 maps to 32767, -1.0 to -32768, and a
+// value k/32768 maps back to exactly k.
+inline int16_t toPcm16(float v) {
+  const float s = v * 32768.0f;
+  if (s >= 32767.0f) return 32767;
+  if (s <= -32768.0f) return -32768;
+  return static_cast<int16_t>(s < 0 ? s - 0.5f : s + 0.5f);
+}
+
+}  // namespace lentaro::audio
