@@ -72,5 +72,21 @@ TEST_F(EncoderLame, OutputNamesReachTheEncoderIntact) {
             static_cast<long>(names.size()));
 }
 
+// lame gives up at once when it cannot create its output file; the feed
+// reports that like any early exit and keeps taking pushes.
+TEST_F(EncoderLame, UnwritableOutputIsAFailure) {
+  TempDir dir;
+  const auto mp3 = dir.path() / "no such folder" / "x.mp3";
+  auto feed = startEncoderFeed({kLame, "--quiet", "-", mp3.string()}, kRate, 2);
+  ASSERT_NE(feed, nullptr);
+  const auto samples = testing::tone(kRate, 2, kRate);
+  testing::pushPaced(*feed, samples, 2, 512, kRate / 4);
+  feed->finish(5000ms);
+  const EncoderStatus st = feed->status();
+  EXPECT_TRUE(st.failed);
+  EXPECT_NE(st.exitStatus, 0);
+  EXPECT_FALSE(std::filesystem::exists(mp3));
+}
+
 }  // namespace
 }  // namespace lentaro::audio
