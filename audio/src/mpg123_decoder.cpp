@@ -22,6 +22,8 @@ constexpr int64_t kSearchLimit = 512 * 1024;
 constexpr int kMinRun = 4;
 // mpg123_read errors in a row after which the rest is treated as lost.
 constexpr int kMaxErrors = 64;
+constexpr long kPreFrames = 8;
+constexpr long kScratchFrames = 4096;
 
 // The byte range libmpg123 sees: the audio between the tags. Seeks and reads
 // are relative to region.begin, so libmpg123 never meets a tag, a damaged
@@ -84,6 +86,8 @@ class Mpg123Decoder final : public Decoder {
 
  private:
   long decode(float* out, long frames);
+  // Reopens the stream at its start with fresh decoder state.
+  bool restart();
 
   RegionReader reader_;
   mpg123_handle* mh_ = nullptr;
@@ -93,6 +97,8 @@ class Mpg123Decoder final : public Decoder {
   // Set when libmpg123 has nothing more to give before length_: the rest of
   // the stream is delivered as silence so the length holds.
   bool exhausted_ = false;
+  bool mixed_ = false;          // several rates: seeks decode forward
+  std::vector<float> scratch_;  // frames decoded only to be skipped
 };
 
 bool Mpg123Decoder::init(const mpeg::Layout& layout) {
@@ -124,6 +130,11 @@ bool Mpg123Decoder::init(const mpeg::Layout& layout) {
   if (mpg123_param(mh_, MPG123_FLAGS, flags, 0) != MPG123_OK) return false;
   mpg123_param(mh_, MPG123_RESYNC_LIMIT, -1, 0);
   mpg123_param(mh_, MPG123_INDEX_SIZE, -1000, 0);
+  // After a seek, layer 3 needs the frames whose bit reservoir and overlap
+  // the target frame draws on. At the smallest frame sizes the reservoir
+  // reaches back about six frames; decoding eight makes a seek land on
+  // exactly the samples a straight decode gives.
+  mpg123_param(mh_, MPG123_PREFRAMES, kPreFrames, 0);
   if (layout.mixed()) mpg123_param(mh_, MPG123_FORCE_RATE, rate, 0);
   if (mpg123_format_none(mh_) != MPG123_OK ||
       mpg123_format(mh_, rate, channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_FLOAT_32) !=
@@ -143,22 +154,24 @@ bool Mpg123Decoder::init(const mpeg::Layout& layout) {
   }
   format_ = {rate, channels};
 
-  if (!layout.mixed()) {
+  mixed_ = layout.mixed();
+  if (!mixed_) {
     if (mpg123_scan(mh_) != MPG123_OK) return false;
     const off_t len = mpg123_length(mh_);
     if (len <= 0) return false;
     length_ = len;
   } else {
-    // libmpg123 reckons the length at one rate; count what it really gives.
-    std::vector<float> scratch(static_cast<size_t>(4096 * channels));
+    // libmpg123 reckons lengths and seek targets at one rate, which a file
+    // of several rates breaks; count what it really gives instead.
+    scratch_.resize(static_cast<size_t>(kScratchFrames * channels));
     int64_t total = 0;
     for (;;) {
-      const long n = decode(scratch.data(), 4096);
+      const long n = decode(scratch_.data(), kScratchFrames);
       if (n <= 0) break;
       total += n;
     }
     length_ = total;
-    if (length_ <= 0 || mpg123_seek(mh_, 0, SEEK_SET) != 0) return false;
+    if (length_ <= 0 || !restart()) return false;
   }
   pos_ = 0;
   exhausted_ = false;
@@ -202,8 +215,31 @@ long Mpg123Decoder::read(float* out, long maxFrames) {
   return want;
 }
 
+bool Mpg123Decoder::restart() {
+  reader_.pos = 0;
+  exhausted_ = false;
+  pos_ = 0;
+  return mpg123_open_handle(mh_, &reader_) == MPG123_OK;
+}
+
 bool Mpg123Decoder::seek(int64_t frame) {
   if (frame < 0 || frame > length_) return false;
+  if (mixed_) {
+    // Exact only by decoding up to the place, from the start when it lies
+    // behind us. Costs up to one decode of the file; such files are rare.
+    if (frame < pos_ && !restart()) {
+      exhausted_ = true;
+      pos_ = frame;
+      return true;
+    }
+    while (pos_ < frame && !exhausted_) {
+      const long n = decode(scratch_.data(),
+                            static_cast<long>(std::min<int64_t>(kScratchFrames, frame - pos_)));
+      pos_ += n;
+    }
+    pos_ = frame;
+    return true;
+  }
   const off_t r = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
   // A place libmpg123 cannot reach lies in the silent tail of a stream that
   // ended early; reads from there give silence.

@@ -13,6 +13,8 @@ namespace lentaro::audio {
 namespace {
 
 constexpr long kChunkFrames = 4096;
+// Longer than any Vorbis or Opus block.
+constexpr int64_t kPrerollFrames = 8192;
 constexpr int kMinRate = 8000;
 constexpr int kMaxRate = 192000;
 
@@ -123,8 +125,9 @@ class SndfileDecoder final : public Decoder {
   int64_t length_ = 0;
   int64_t pos_ = 0;
   bool exhausted_ = false;
+  bool preroll_ = false;  // lossy: seeks land early and decode up to the place
   FoldWeights fold_;
-  std::vector<float> scratch_;  // file-channel frames awaiting the fold
+  std::vector<float> scratch_;  // file-channel frames: awaiting the fold, or skipped
 };
 
 bool SndfileDecoder::init() {
@@ -140,6 +143,12 @@ bool SndfileDecoder::init() {
   fileChannels_ = info.channels;
   format_ = {info.samplerate, std::min(info.channels, 2)};
   length_ = info.frames;
+  const int subtype = info.format & SF_FORMAT_SUBMASK;
+  preroll_ = subtype == SF_FORMAT_VORBIS || subtype == SF_FORMAT_OPUS ||
+             (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG;
+  if (preroll_ || fileChannels_ > 2) {
+    scratch_.resize(static_cast<size_t>(kChunkFrames * fileChannels_));
+  }
   if (fileChannels_ > 2) {
     std::vector<int> map(static_cast<size_t>(fileChannels_), 0);
     std::vector<Seat> seats;
@@ -150,7 +159,6 @@ bool SndfileDecoder::init() {
       seats = defaultSeats(fileChannels_);
     }
     fold_ = foldWeights(seats);
-    scratch_.resize(static_cast<size_t>(kChunkFrames * fileChannels_));
   }
   return true;
 }
@@ -182,8 +190,18 @@ long SndfileDecoder::read(float* out, long maxFrames) {
 
 bool SndfileDecoder::seek(int64_t frame) {
   if (frame < 0 || frame > length_) return false;
-  const sf_count_t r = sf_seek(sf_, frame, SEEK_SET);
-  exhausted_ = r != frame;
+  // Lossy codecs restart cold after libsndfile's seek: the first block
+  // decodes without its overlap. Landing early and decoding up to the place
+  // gives exactly the samples a straight decode gives.
+  const int64_t preroll = preroll_ ? std::min<int64_t>(frame, kPrerollFrames) : 0;
+  const sf_count_t r = sf_seek(sf_, frame - preroll, SEEK_SET);
+  exhausted_ = r != frame - preroll;
+  for (int64_t left = preroll; left > 0 && !exhausted_;) {
+    const sf_count_t n =
+        sf_readf_float(sf_, scratch_.data(), std::min<int64_t>(left, kChunkFrames));
+    if (n <= 0) exhausted_ = true;
+    left -= n;
+  }
   pos_ = frame;
   return true;
 }
