@@ -47,11 +47,21 @@ class OpenmptDecoder final : public Decoder {
 
   bool seek(int64_t frame) override {
     if (frame < 0 || frame > length_) return false;
-    // libopenmpt lands on a row boundary at or before the time asked; the
-    // frames between are rendered and dropped to reach the exact frame.
-    const double landed =
-        openmpt_module_set_position_seconds(mod_, static_cast<double>(frame) / rate_);
-    int64_t at = static_cast<int64_t>(std::llround(landed * rate_));
+    // libopenmpt lands on the row boundary nearest the time asked, which
+    // may lie after it; step back until it lands at or before, then render
+    // and drop the frames between to reach the exact frame.
+    const double wanted = static_cast<double>(frame) / rate_;
+    double back = 0.0;
+    int64_t at = 0;
+    for (int tries = 0;; ++tries) {
+      const double landed = openmpt_module_set_position_seconds(mod_, std::max(0.0, wanted - back));
+      at = static_cast<int64_t>(std::llround(landed * rate_));
+      if (at <= frame || tries >= 12 || wanted - back <= 0.0) break;
+      back = back == 0.0 ? 0.05 : back * 2;
+    }
+    if (at > frame)
+      at = static_cast<int64_t>(
+          std::llround(openmpt_module_set_position_seconds(mod_, 0.0) * rate_));
     ended_ = false;
     float skip[kSkipChunk * 2];
     while (at < frame && !ended_) {

@@ -112,7 +112,7 @@ TEST_P(GaplessAlignment, DecodedAudioLinesUpWithItsSource) {
   const long frames = static_cast<long>(std::min(a.size() / cha, b.size() / chb));
   const long kMaxLag = 1200;  // beyond the encoder's delay plus the decoder's
   const long from = kMaxLag;
-  const long count = frames - 2 * kMaxLag;
+  const long count = std::min(frames - 2 * kMaxLag, 20000L);
   ASSERT_GT(count, 1000);
   long bestLag = 0;
   double best = misfit(a, cha, b, chb, from, count, 0);

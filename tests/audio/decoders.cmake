@@ -10,6 +10,7 @@ add_custom_target(lentaro_decoder_corpus DEPENDS ${LENTARO_DECODER_CORPUS}/stamp
 
 lentaro_add_gtest(NAME decoder_tests
   SOURCES decoder_test_support.h decoder_table_test.cpp decoder_seek_test.cpp
+    decoder_module_test.cpp
   LIBS lentaro_audio_internal
   LABELS audio)
 add_dependencies(decoder_tests lentaro_decoder_corpus)
