@@ -1,0 +1,23 @@
+// A push button with a picture above a caption that wraps onto as many lines
+// as the button's width needs ("Move Up" on a narrow, tall button).
+// text() and icon() are the ordinary QPushButton ones.
+#pragma once
+
+#include <QPushButton>
+
+namespace lentaro {
+
+class PictureButton : public QPushButton {
+  Q_OBJECT
+
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+// The 32x32 arrow pictures of the two move buttons, drawn here.
+QIcon moveArrowIcon(bool up);
+
+}  // namespace lentaro
