@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace lentaro::audio {
 
@@ -22,7 +23,7 @@ TempoStage::TempoStage(std::shared_ptr<DecodeSource> source, bool loop)
   stretch_.setTempo(1.0);
   stretch_.setPitchSemiTones(0.0);
   decodePos_ = source_->position;
-  stretchPos_ = static_cast<double>(decodePos_);
+  resetPos_ = fedPos_ = static_cast<double>(decodePos_);
   stretching_ = needsStretch();
 }
 
@@ -41,7 +42,7 @@ bool TempoStage::reset(int64_t frame) {
   stretching_ = needsStretch();
   const bool ok = source_->decoder->seek(frame);
   if (ok) decodePos_ = frame;
-  stretchPos_ = static_cast<double>(decodePos_);
+  resetPos_ = fedPos_ = static_cast<double>(decodePos_);
   return ok;
 }
 
@@ -56,7 +57,7 @@ void TempoStage::setParams(float tempoPercent, float pitchSemitones) {
     // stretched sound starts right there.
     stretch_.clear();
     flushed_ = false;
-    stretchPos_ = static_cast<double>(decodePos_);
+    resetPos_ = fedPos_ = static_cast<double>(decodePos_);
     stretching_ = true;
   }
 }
@@ -129,20 +130,53 @@ bool TempoStage::produceStretched(Chunk& chunk) {
       break;
     }
     stretch_.putSamples(decodeBuf_.data(), static_cast<unsigned>(got));
+    fedPos_ += static_cast<double>(got);
   }
   const int n = static_cast<int>(stretch_.receiveSamples(stretchOut_.data(), kChunkFrames));
   copyOut(stretchOut_.data(), n, chunk.samples);
   chunk.frames = n;
-  chunk.srcStart = stretchPos_;
   chunk.slope = slope();
-  stretchPos_ += n * chunk.slope;
-  const double len = static_cast<double>(source_->lengthFrames);
-  if (loop_ && len > 0 && stretchPos_ >= len) stretchPos_ = std::fmod(stretchPos_, len);
+  chunk.srcStart = std::max(resetPos_, nextOutputPlace() - n * chunk.slope);
   if (flushed_ && stretch_.numSamples() == 0) {
     ended_ = true;
     chunk.flags = Chunk::kEnd;
   }
   return n > 0 || !ended_;
+}
+
+double TempoStage::nextOutputPlace() {
+  // Counted back from what was fed: the stretcher's unprocessed input and
+  // its ready output. Anchoring on the real consumption keeps the estimate
+  // from drifting, whatever the stretcher's sequence rounding does.
+  // SoundTouch transposes first when its effective rate is at most 1; its
+  // unprocessed input is then in transposed frames.
+  const double effRate =
+      static_cast<double>(rate_) / kOutputRate * std::pow(2.0, static_cast<double>(pitch_) / 12.0);
+  const double unprocessed =
+      static_cast<double>(stretch_.numUnprocessedSamples()) * std::min(1.0, effRate);
+  const double ready = static_cast<double>(stretch_.numSamples()) * slope();
+  const double pitchFactor = std::pow(2.0, static_cast<double>(pitch_) / 12.0);
+  const double stretchTempo = (1.0 + static_cast<double>(tempo_) / 100.0) / pitchFactor;
+  return fedPos_ - unprocessed - ready + stretchLead(stretchTempo) * rate_ * std::min(1.0, effRate);
+}
+
+double TempoStage::stretchLead(double stretchTempo) {
+  // WSOLA plays each sequence from the start of its input window: below
+  // tempo 1 the sound heard runs ahead of the input still held back, above
+  // it slightly behind. Measured with click trains against SoundTouch's
+  // automatic sequence settings (seconds of the stretcher's own time).
+  static constexpr double kTempo[] = {0.25, 0.5, 0.75, 0.9, 1.0, 1.1, 1.25, 1.5, 2.0, 2.5, 3.0};
+  static constexpr double kLead[] = {0.068, 0.044,  0.022,  0.013,  0.010, 0.005,
+                                     0.0,   -0.005, -0.010, -0.018, -0.025};
+  constexpr int n = static_cast<int>(std::size(kTempo));
+  if (stretchTempo <= kTempo[0]) return kLead[0];
+  for (int i = 1; i < n; ++i) {
+    if (stretchTempo <= kTempo[i]) {
+      const double f = (stretchTempo - kTempo[i - 1]) / (kTempo[i] - kTempo[i - 1]);
+      return kLead[i - 1] + f * (kLead[i] - kLead[i - 1]);
+    }
+  }
+  return kLead[n - 1];
 }
 
 }  // namespace lentaro::audio

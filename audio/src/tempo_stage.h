@@ -45,6 +45,8 @@ class TempoStage {
   void copyOut(const float* in, int frames, float* out) const;
   bool produceDirect(Chunk& chunk);
   bool produceStretched(Chunk& chunk);
+  double nextOutputPlace();
+  static double stretchLead(double stretchTempo);
 
   std::shared_ptr<DecodeSource> source_;
   const bool loop_;
@@ -62,7 +64,11 @@ class TempoStage {
   bool flushed_ = false;
   bool ended_ = false;
   int64_t decodePos_ = 0;  // next source frame the decoder delivers
-  double stretchPos_ = 0;  // source place of the next stretched output frame
+  // Source places, counted on across loop wraps (the channel takes them
+  // modulo the length): where stretching last restarted, and just after the
+  // last frame fed to the stretcher.
+  double resetPos_ = 0;
+  double fedPos_ = 0;
 };
 
 }  // namespace lentaro::audio

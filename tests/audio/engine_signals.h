@@ -70,16 +70,16 @@ inline std::unique_ptr<Decoder> sine(int rate, int channels, double seconds, dou
   });
 }
 
-// A short 2 kHz burst every `period` seconds on silence: clicks whose place
-// in the output can be found.
+// A 30 ms burst of 1 kHz every `period` seconds on silence: clicks long
+// enough to survive any stretch, whose place in the output can be found.
 inline std::unique_ptr<Decoder> clicks(int rate, double seconds, double period) {
   const auto frames = static_cast<int64_t>(seconds * rate);
   const auto every = static_cast<int64_t>(period * rate);
-  const auto burst = static_cast<int64_t>(0.004 * rate);
+  const auto burst = static_cast<int64_t>(0.030 * rate);
   return std::make_unique<SignalDecoder>(rate, 2, frames, [=](int64_t f, int) {
     const int64_t k = f % every;
     if (k >= burst) return 0.0f;
-    return 0.8f * static_cast<float>(std::sin(2 * std::numbers::pi * 2000.0 * k / rate));
+    return 0.8f * static_cast<float>(std::sin(2 * std::numbers::pi * 1000.0 * k / rate));
   });
 }
 
