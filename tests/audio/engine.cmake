@@ -4,3 +4,10 @@ lentaro_add_gtest(NAME engine_tests
           engine_threads_test.cpp
   LIBS lentaro_audio_internal
   LABELS audio)
+
+# End to end over the decoding corpus and with the real lame encoder.
+lentaro_add_gtest(NAME engine_file_tests
+  SOURCES engine_signals.h engine_files.h engine_file_test.cpp engine_encode_test.cpp
+  LIBS lentaro_audio_internal
+  LABELS audio)
+add_dependencies(engine_file_tests lentaro_decoder_corpus)
