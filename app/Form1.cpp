@@ -31,6 +31,7 @@ QRect twips(int left, int top, int width, int height) {
 constexpr int kValueLabelsRight = 7680;
 constexpr int kLabelTop = 600;
 constexpr int kLabelHeight = 225;
+constexpr int kTimeLabelWidth = 3000;
 
 QFont windowFont() {
   QFont font(QStringLiteral("Arial"));
@@ -185,13 +186,17 @@ void Form1::buildFrames() {
 
   Frame2 = makeFrame(this, "Frame2", "Position", twips(120, 7890, 7800, 975));
   Slider1 = makeSlider(Frame2, "Slider1", 0, 1, 0, 1, twips(150, 240, 7545, 300));
+  // The time labels are wider than their design size (465 and 930 twips),
+  // which holds "Time:" and "Total Time:" only: the running texts ("Time: "
+  // and minutes and seconds) must not be cut. Label3 keeps its left edge,
+  // the right-aligned Label2 its right edge.
   Label3 = new QLabel(QStringLiteral("Time:"), Frame2);
   Label3->setObjectName(QStringLiteral("Label3"));
-  Label3->setGeometry(twips(120, 600, 465, 225));
+  Label3->setGeometry(twips(120, 600, kTimeLabelWidth, 225));
   Label2 = new QLabel(QStringLiteral("Total Time:"), Frame2);
   Label2->setObjectName(QStringLiteral("Label2"));
   Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  Label2->setGeometry(twips(6615, 600, 930, 225));
+  Label2->setGeometry(twips(6615 + 930 - kTimeLabelWidth, 600, kTimeLabelWidth, 225));
 
   Frame5 =
       makeFrame(this, "Frame5", "Save Recorded MP3 To This Folder", twips(120, 8940, 7800, 800));

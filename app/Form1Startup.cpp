@@ -124,8 +124,11 @@ void Form1::Text1_Change() {
 void Form1::showCentred() {
   if (!built_) buildWindow();
   if (QScreen* where = screen() ? screen() : QGuiApplication::primaryScreen()) {
-    const QRect area = where->availableGeometry();
-    move(area.center() - rect().center());
+    // move() places the frame; the frame's size is known once the native
+    // window exists (hWnd above made it).
+    QRect frame = frameGeometry();
+    frame.moveCenter(where->availableGeometry().center());
+    move(frame.topLeft());
   }
   show();
   if (firstFocus_) firstFocus_->setFocus();

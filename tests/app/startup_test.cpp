@@ -1,0 +1,206 @@
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QScreen>
+
+#include "Form1Fixture.h"
+#include "HomePage.h"
+#include "shell/AppTitle.h"
+#include "util/sMain.h"
+
+namespace lentaro::testing {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+TEST_F(Form1Test, StartUpChecksVersionsThenLoadsThenOpensTheOutputWithTheWindow) {
+  QDir::setCurrent(QDir::tempPath());
+  Form1& f = make();
+  ASSERT_TRUE(f.Form_Initialize());
+
+  EXPECT_EQ(engine.calls, (Calls{"BASS_GetVersion", "BASS_FX_GetVersion", "BASS_Init"}));
+  EXPECT_TRUE(engine.windowLoadedAtInit);  // Form_Load ran to its end first
+  EXPECT_EQ(engine.initDevice, -1);
+  EXPECT_EQ(engine.initFreq, 44100u);
+  EXPECT_EQ(engine.initFlags, 0u);
+  EXPECT_EQ(engine.initWindow, reinterpret_cast<void*>(f.winId()));
+  EXPECT_EQ(engine.initGuid, nullptr);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(endStatuses.empty());
+  EXPECT_FALSE(f.isVisible());  // showing is the caller's step
+  EXPECT_EQ(QDir::current().canonicalPath(), QDir(appDir).canonicalPath());
+  EXPECT_EQ(AppTitle(), QStringLiteral("Lentaro"));
+
+  f.showCentred();
+  EXPECT_TRUE(f.isVisible());
+  if (QScreen* screen = f.screen()) {
+    EXPECT_LE((f.frameGeometry().center() - screen->availableGeometry().center()).manhattanLength(),
+              2);
+  }
+}
+
+TEST_F(Form1Test, WrongVersionsEndTheProcessBeforeAnyWindow) {
+  struct Case {
+    DWORD core, fx;
+    const char* text;
+    Calls calls;
+  };
+  const Case cases[] = {
+      {0x02030000,
+       0x02040000,
+       "An incorrect version of BASS.DLL was loaded (2.4 is required)",
+       {"BASS_GetVersion"}},
+      {0x02050000,
+       0x02040000,
+       "An incorrect version of BASS.DLL was loaded (2.4 is required)",
+       {"BASS_GetVersion"}},
+      {0x02040000,
+       0x02030000,
+       "An incorrect version of BASS_FX.DLL was loaded (2.4 is required)",
+       {"BASS_GetVersion", "BASS_FX_GetVersion"}},
+      {0x02040000,
+       0x02050011,
+       "An incorrect version of BASS_FX.DLL was loaded (2.4 is required)",
+       {"BASS_GetVersion", "BASS_FX_GetVersion"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    engine = FakeEngine{};
+    engine.version = c.core;
+    engine.fxVersion = c.fx;
+    ui.messages.clear();
+    endStatuses.clear();
+
+    Form1& f = make();
+    EXPECT_FALSE(f.Form_Initialize());
+    EXPECT_EQ(engine.calls, c.calls);  // no init, and no second check after the first fails
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, QString::fromLatin1(c.text));
+    EXPECT_EQ(ui.messages[0].title, QStringLiteral("Lentaro"));
+    EXPECT_EQ(ui.messages[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(ui.messages[0].buttons, MsgButtons::Ok);
+    EXPECT_EQ(endStatuses, std::vector<int>{kStartupFailedStatus});
+    EXPECT_FALSE(f.loaded());
+    EXPECT_EQ(f.ListView1, nullptr);  // the window was never built
+    EXPECT_FALSE(f.isVisible());
+  }
+}
+
+TEST_F(Form1Test, NoOutputDeviceReportsTheCodeAndEndsWithoutShowing) {
+  engine.initResult = FALSE;
+  engine.errorCode = 3;
+  Form1& f = make();
+  EXPECT_FALSE(f.Form_Initialize());
+
+  EXPECT_EQ(engine.calls,
+            (Calls{"BASS_GetVersion", "BASS_FX_GetVersion", "BASS_Init", "BASS_ErrorGetCode"}));
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, QStringLiteral("Can't initialize device\r\n\r\n(error code: 3)"));
+  EXPECT_EQ(ui.messages[0].title, QStringLiteral("Error"));
+  EXPECT_EQ(ui.messages[0].icon, MsgIcon::Exclamation);
+  EXPECT_EQ(endStatuses, std::vector<int>{kStartupFailedStatus});
+  EXPECT_TRUE(f.loaded());
+  EXPECT_FALSE(f.isVisible());
+}
+
+TEST_F(Form1Test, HomePageOpensOnlyOnTheDrawOfSeven) {
+  EXPECT_EQ(homePageNumber(0.0), 1);
+  EXPECT_EQ(homePageNumber(0.065), 7);
+  EXPECT_EQ(homePageNumber(0.999999), 100);
+
+  started(0.065);
+  ASSERT_EQ(ui.openedUrls.size(), 1u);
+  EXPECT_EQ(ui.openedUrls[0], homePageUrl());
+  EXPECT_EQ(homePageUrl().scheme(), QStringLiteral("https"));
+  EXPECT_TRUE(ui.messages.empty());
+
+  for (double draw : {0.0, 0.05, 0.07, 0.5, 0.99}) {
+    ui.openedUrls.clear();
+    form.reset();
+    started(draw);
+    EXPECT_TRUE(ui.openedUrls.empty()) << draw;
+  }
+}
+
+// A browser that cannot start: the load step reports statement 110 and the
+// start-up goes on to the end.
+class NoBrowserHost : public ScriptedUiHost {
+ public:
+  bool openUrl(const QUrl& url) override {
+    ScriptedUiHost::openUrl(url);
+    return false;
+  }
+};
+
+TEST_F(Form1Test, FailingStepOfTheLoadIsReportedAndTheStartUpGoesOn) {
+  NoBrowserHost host;
+  StartupServices services;
+  services.ui = &host;
+  services.audio = engine.calls_table();
+  services.endProcess = [this](int status) { endStatuses.push_back(status); };
+  services.randomUnit = [] { return 0.06; };
+  services.appDir = appDir;
+  form = std::make_unique<Form1>(services);
+  engine.form = form.get();
+
+  EXPECT_TRUE(form->Form_Initialize());
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].title, QStringLiteral("Application Error"));
+  EXPECT_TRUE(host.messages[0].text.contains(
+      QStringLiteral("\r\nin Lentaro2017/04/05.Form1.Form_Load at line 110\r\r")));
+  EXPECT_FALSE(form->Text1->text().isEmpty());  // statement 134 still ran
+  EXPECT_TRUE(endStatuses.empty());
+}
+
+TEST_F(Form1Test, FirstStartOffersTheDesktopAndStoresIt) {
+  ASSERT_FALSE(settings().contains(QStringLiteral("Path")));
+  Form1& f = started();
+  const QString desktop = sMain::GetDesktopFolder();
+  EXPECT_TRUE(desktop.endsWith(QLatin1Char('/')));
+  EXPECT_EQ(f.Text1->text(), desktop);
+  EXPECT_EQ(settings().value(QStringLiteral("Path")).toString(), desktop);
+
+  // Every change is stored at once, an emptied text included.
+  f.Text1->setText(QStringLiteral("/srv/music"));
+  EXPECT_EQ(settings().value(QStringLiteral("Path")).toString(), QStringLiteral("/srv/music"));
+  f.Text1->clear();
+  EXPECT_TRUE(settings().contains(QStringLiteral("Path")));
+  EXPECT_EQ(settings().value(QStringLiteral("Path")).toString(), QString());
+
+  // The next start shows what was stored, not the desktop.
+  f.Text1->setText(QStringLiteral("/srv/music/"));
+  form.reset();
+  EXPECT_EQ(started().Text1->text(), QStringLiteral("/srv/music/"));
+}
+
+TEST_F(Form1Test, HandCursorIsLoadedWhenPresentAndSilentlySkippedWhenMissing) {
+  EXPECT_TRUE(started().pointer().hasCustomCursor());
+  form.reset();
+
+  QTemporaryDir empty;
+  appDir = empty.path();
+  Form1& f = started();
+  EXPECT_FALSE(f.pointer().hasCustomCursor());
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(Form1Test, ClosingFreesTheEngineClosesOtherWindowsAndEndsTheProcess) {
+  Form1& f = started();
+  f.showCentred();
+  QWidget other;
+  other.show();
+  bool pendingRan = false;
+  QMetaObject::invokeMethod(
+      qApp, [&] { pendingRan = true; }, Qt::QueuedConnection);
+  engine.calls.clear();
+
+  EXPECT_TRUE(f.close());
+  EXPECT_TRUE(pendingRan);  // pending events ran once before the engine went
+  EXPECT_EQ(engine.calls, (Calls{"BASS_Free"}));
+  EXPECT_FALSE(other.isVisible());
+  EXPECT_EQ(endStatuses, std::vector<int>{0});
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+}  // namespace
+}  // namespace lentaro::testing
