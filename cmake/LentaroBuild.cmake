@@ -40,6 +40,15 @@ function(lentaro_add_gtest)
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LENTARO_APP_DIR=${LENTARO_APP_DIR};LENTARO_TEST_DATA=${CMAKE_BINARY_DIR}/testdata")
+    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+  # The environment goes on through a script that ctest runs after the
+  # discovered tests are defined: passed through PROPERTIES above, a value
+  # holding ";" is split into separate properties and only its first
+  # variable would be set.
+  set(_env_script ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_environment.cmake)
+  file(WRITE ${_env_script}
+    "foreach(_test IN LISTS ${T_NAME}_TESTS)\n"
+    "  set_tests_properties(\"\${_test}\" PROPERTIES ENVIRONMENT \"QT_QPA_PLATFORM=offscreen;LENTARO_APP_DIR=${LENTARO_APP_DIR};LENTARO_TEST_DATA=${CMAKE_BINARY_DIR}/testdata\")\n"
+    "endforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_env_script})
 endfunction()
