@@ -202,3 +202,19 @@ TEST_F(RecordingTest, StopIsHonouredAfterTheListWasClearedOrTheFolderRemoved) {
   EXPECT_EQ(BASS_ChannelIsActive(w->state().CurrentChannel), 0u);
   EXPECT_TRUE(w->ListView1->isEnabled());
 }
+
+TEST_F(RecordingTest, EncoderFailingWhileItFinishesItsFileIsToldWhenSeen) {
+  // Takes all the sound, then fails once its input ends: the failure shows
+  // only after the channel is freed, and is told then, once.
+  w->ListView1->Add(copySource("tone.mp3", "song.mp3"));
+  w->recorder->setEncoderSource([] { return QByteArray("#!/bin/sh\ncat >/dev/null\nexit 4\n"); });
+  recordFor(600, [&] { stopWithThisButton(); });
+  EXPECT_TRUE(ui.messages.empty()) << "the encoder has not failed yet";
+  EXPECT_EQ(w->recorder->encoderWatch().watching(), 1u);
+  ASSERT_TRUE(finishRecording());
+  EXPECT_TRUE(finished.failed);
+  QTest::qWait(3 * recording::EncoderWatch::kPollMs);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_TRUE(ui.messages[0].text.endsWith("(encoder exit status: 4)"));
+  EXPECT_EQ(w->recorder->encoderWatch().watching(), 0u);
+}
