@@ -80,6 +80,10 @@ HSTREAM createStreamFromDecoder(std::unique_ptr<Decoder> decoder) {
     return engine().addSource(std::move(decoder), false);
   });
 }
+
+uint64_t outputFramesRendered() {
+  return engine().framesRendered();
+}
 }  // namespace lentaro::audio
 
 extern "C" {

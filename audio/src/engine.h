@@ -51,6 +51,9 @@ class Engine {
 
   int renderManual(int16_t* out, int frames);
 
+  // Frames handed to the output so far (benchmarks: the output clock).
+  uint64_t framesRendered() const { return mixer_ ? mixer_->framesRendered() : 0; }
+
  private:
   struct Entry {
     std::shared_ptr<DecodeSource> source;

@@ -2,6 +2,7 @@
 // from any decoder, without a file.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "decoder.h"
@@ -12,5 +13,9 @@ namespace lentaro::audio {
 // As BASS_StreamCreateFile once the file is open: a new decoding channel
 // that owns `decoder`. 0 with BASS_ERROR_INIT before BASS_Init.
 HSTREAM createStreamFromDecoder(std::unique_ptr<Decoder> decoder);
+
+// Frames handed to the output since BASS_Init: the output's clock, for
+// measuring latencies against what a device was given.
+uint64_t outputFramesRendered();
 
 }  // namespace lentaro::audio
