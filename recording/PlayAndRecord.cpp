@@ -29,7 +29,10 @@ namespace {
 const QString kIdle = QString::fromLatin1(PlayAndRecord::kIdleCaption);
 const QString kStop = QString::fromLatin1(PlayAndRecord::kStopCaption);
 
+// An empty argument list (its forming failed and was reported) starts
+// nothing; the caller reports that the encoder did not start.
 HENCODE startEncoder(HCHANNEL channel, const QStringList& arguments) {
+  if (arguments.isEmpty()) return 0;
   std::vector<QByteArray> encoded;
   encoded.reserve(static_cast<std::size_t>(arguments.size()));
   for (const QString& a : arguments) encoded.push_back(QFile::encodeName(a));

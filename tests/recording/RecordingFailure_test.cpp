@@ -218,3 +218,24 @@ TEST_F(RecordingTest, EncoderFailingWhileItFinishesItsFileIsToldWhenSeen) {
   EXPECT_TRUE(ui.messages[0].text.endsWith("(encoder exit status: 4)"));
   EXPECT_EQ(w->recorder->encoderWatch().watching(), 0u);
 }
+
+TEST_F(RecordingTest, EncoderFileThatCannotBeWrittenIsReportedAtItsStepAndThePressGoesOn) {
+  // A temporary folder that is a file: no folder of ours can be made there.
+  const QByteArray oldTmp = qgetenv("TMPDIR");
+  qputenv("TMPDIR", QFile::encodeName(data("tone.mp3")));
+  w = std::make_unique<RecorderWindow>(ui);
+  qputenv("TMPDIR", oldTmp);
+  w->Text1->setText(out.path());
+  w->ListView1->Add(copySource("tone.mp3", "song.mp3"));
+  w->PushButton7->click();
+
+  ASSERT_EQ(ui.messages.size(), 3u);
+  EXPECT_EQ(ui.messages[0].title, "Application Error");
+  EXPECT_TRUE(
+      ui.messages[0].text.contains("in Lentaro2017/04/05.Form1.PushButton7_Click at line 112"))
+      << ui.messages[0].text.toStdString();
+  EXPECT_TRUE(ui.messages[1].text.contains("Form1.PushButton7_Click at line 206"));
+  EXPECT_TRUE(ui.messages[2].text.startsWith("Couldn't start encoding..."));
+  EXPECT_EQ(w->PushButton7->text(), "Play and Record");
+  EXPECT_TRUE(w->ListView1->isEnabled());
+}
