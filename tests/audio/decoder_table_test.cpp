@@ -3,7 +3,10 @@
 // escaping as NaN or wild values.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
 
 #include "decoder_test_support.h"
 #include "lentaro/bass.h"
@@ -95,6 +98,68 @@ std::string rowName(const ::testing::TestParamInfo<Row>& p) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, DecoderTable, ::testing::ValuesIn(kTable), rowName);
+
+}  // namespace
+}  // namespace lentaro::audio::test
+
+namespace lentaro::audio::test {
+namespace {
+
+// Paths arrive as UTF-8 and reach the file system untouched: spaces,
+// quotes, non-Latin letters, a leading dash.
+TEST(DecoderPaths, AnyFileNameOpens) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(::testing::TempDir()) / "lentaro decoder names";
+  fs::create_directories(dir);
+  for (const char* name : {"-leading dash.mp3", "it's \"quoted\".mp3", "Größe ñ 東京.mp3"}) {
+    const fs::path p = dir / fs::u8path(name);
+    fs::copy_file(corpusPath("cbr128.mp3"), p, fs::copy_options::overwrite_existing);
+    int error = -1;
+    auto dec = openStreamDecoder(p.string(), &error);
+    EXPECT_TRUE(dec) << name << ": error " << error;
+  }
+  fs::remove_all(dir);
+}
+
+TEST(DecoderPaths, UnreadableFileGivesFileOpen) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  namespace fs = std::filesystem;
+  const fs::path p = fs::path(::testing::TempDir()) / "lentaro-unreadable.mp3";
+  fs::copy_file(corpusPath("cbr128.mp3"), p, fs::copy_options::overwrite_existing);
+  fs::permissions(p, fs::perms::none);
+  int error = -1;
+  EXPECT_FALSE(openStreamDecoder(p.string(), &error));
+  EXPECT_EQ(error, BASS_ERROR_FILEOPEN);
+  fs::permissions(p, fs::perms::owner_all);
+  fs::remove(p);
+}
+
+// A file stitched from a 44.1 kHz stereo and an 8 kHz mono stream plays both
+// parts, at one rate: the second part is resampled, not dropped and not
+// played at the wrong speed.
+TEST(DecoderConcatenation, BothPartsPlayAtTheFirstPartsRate) {
+  auto whole = openOrFail("concat_rates.mp3");
+  auto first = openOrFail("cbr128.mp3");
+  auto second = openOrFail("mpeg25_8k.mp3");
+  ASSERT_TRUE(whole && first && second);
+  // Untrimmed parts (the joint has no single gapless tag), each within a
+  // few MPEG frames of what its own file gives.
+  const double expected = static_cast<double>(first->lengthFrames()) +
+                          static_cast<double>(second->lengthFrames()) * 44100.0 / 8000.0;
+  EXPECT_NEAR(static_cast<double>(whole->lengthFrames()), expected, 4 * 1152 * 5.5);
+
+  const std::vector<float> all = decodeRest(*whole);
+  const size_t frames = all.size() / 2;
+  // The last second carries the second part's sweep in both channels.
+  double left = 0.0;
+  double right = 0.0;
+  for (size_t f = frames - 44100; f < frames - 4410; ++f) {
+    left += all[2 * f] * all[2 * f];
+    right += all[2 * f + 1] * all[2 * f + 1];
+  }
+  EXPECT_GT(left / 39690.0, 1e-3);
+  EXPECT_NEAR(left, right, left * 0.01) << "mono part not sent to both channels";
+}
 
 }  // namespace
 }  // namespace lentaro::audio::test
