@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include "Form1.h"
+#include "QuitSignals.h"
 #include "shell/QtUiHost.h"
 
 int main(int argc, char** argv) {
@@ -11,11 +12,13 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QStringLiteral("Orvessa"));
   QApplication::setApplicationName(QStringLiteral("Lentaro"));
 
+  lentaro::QuitSignals::keepSignalsForTheApplication();
   lentaro::QtUiHost ui;
   lentaro::StartupServices services;
   services.ui = &ui;
   lentaro::Form1 form(services);
   if (!form.Form_Initialize()) return lentaro::kStartupFailedStatus;
+  new lentaro::QuitSignals(&form);
   form.showCentred();
   return QApplication::exec();
 }

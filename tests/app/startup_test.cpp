@@ -1,3 +1,5 @@
+#include <signal.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -5,6 +7,7 @@
 
 #include "Form1Fixture.h"
 #include "HomePage.h"
+#include "QuitSignals.h"
 #include "shell/AppTitle.h"
 #include "util/sMain.h"
 
@@ -200,6 +203,27 @@ TEST_F(Form1Test, ClosingFreesTheEngineClosesOtherWindowsAndEndsTheProcess) {
   EXPECT_FALSE(other.isVisible());
   EXPECT_EQ(endStatuses, std::vector<int>{0});
   EXPECT_TRUE(ui.messages.empty());
+}
+
+}  // namespace
+}  // namespace lentaro::testing
+
+namespace lentaro::testing {
+namespace {
+
+TEST(QuitSignals, TerminationClosesTheWindowTheNormalWay) {
+  QWidget window;
+  window.show();
+  bool closed = false;
+  {
+    auto* signals_ = new QuitSignals(&window);
+    ::raise(SIGTERM);
+    for (int i = 0; i < 50 && window.isVisible(); ++i)
+      QApplication::processEvents(QEventLoop::AllEvents, 20);
+    closed = !window.isVisible();
+    delete signals_;  // default handlers again
+  }
+  EXPECT_TRUE(closed);
 }
 
 }  // namespace
