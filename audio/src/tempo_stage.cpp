@@ -16,7 +16,8 @@ TempoStage::TempoStage(std::shared_ptr<DecodeSource> source, bool loop)
       channels_(source_->format.channels),
       rate_(source_->format.rate),
       decodeBuf_(static_cast<size_t>(kDecodeBlock * channels_)),
-      stretchOut_(static_cast<size_t>(kChunkFrames * channels_)) {
+      stretchOut_(static_cast<size_t>(kChunkFrames * channels_)),
+      fadeBuf_(static_cast<size_t>(kFadeFrames * channels_)) {
   stretch_.setChannels(static_cast<unsigned>(channels_));
   stretch_.setSampleRate(static_cast<unsigned>(rate_));
   stretch_.setRate(static_cast<double>(rate_) / kOutputRate);
@@ -39,6 +40,7 @@ bool TempoStage::reset(int64_t frame) {
   stretch_.clear();
   flushed_ = false;
   ended_ = false;
+  fadeFrames_ = fadeDone_ = 0;
   stretching_ = needsStretch();
   const bool ok = source_->decoder->seek(frame);
   if (ok) decodePos_ = frame;
@@ -48,6 +50,9 @@ bool TempoStage::reset(int64_t frame) {
 
 void TempoStage::setParams(float tempoPercent, float pitchSemitones) {
   if (tempoPercent == tempo_ && pitchSemitones == pitch_) return;
+  const bool restart = stretching_ && !flushed_ && fedPos_ > resetPos_;
+  // Where the sound stands now, with the settings it was made with.
+  const double place = restart ? nextOutputPlace() : 0.0;
   tempo_ = tempoPercent;
   pitch_ = pitchSemitones;
   stretch_.setTempo(1.0 + static_cast<double>(tempo_) / 100.0);
@@ -59,7 +64,40 @@ void TempoStage::setParams(float tempoPercent, float pitchSemitones) {
     flushed_ = false;
     resetPos_ = fedPos_ = static_cast<double>(decodePos_);
     stretching_ = true;
+    return;
   }
+  if (restart) restartStretchAt(place);
+}
+
+void TempoStage::restartStretchAt(double place) {
+  // The stretcher holds up to a sequence of sound made with the old
+  // settings; played out, it would delay the change by that much. Instead
+  // the stretch starts again from the place heard next, and the first
+  // frames of the new sound fade in over the old sound's next frames, so
+  // the splice makes no click.
+  fadeFrames_ = static_cast<int>(stretch_.receiveSamples(fadeBuf_.data(), kFadeFrames));
+  fadeDone_ = 0;
+  const double len = static_cast<double>(source_->lengthFrames);
+  double p = place;
+  if (loop_ && len > 0) p = std::fmod(p, len);
+  auto frame = static_cast<int64_t>(std::clamp(p, 0.0, len));
+  stretch_.clear();
+  if (!source_->decoder->seek(frame)) frame = decodePos_;
+  decodePos_ = frame;
+  resetPos_ = fedPos_ = static_cast<double>(frame);
+}
+
+void TempoStage::applyFade(float* samples, int frames) {
+  // samples are in the source's channel layout, like fadeBuf_.
+  const int n = std::min(frames, fadeFrames_ - fadeDone_);
+  for (int i = 0; i < n; ++i) {
+    const float w = static_cast<float>(fadeDone_ + i + 1) / static_cast<float>(fadeFrames_ + 1);
+    for (int c = 0; c < channels_; ++c) {
+      float& s = samples[i * channels_ + c];
+      s = w * s + (1.0f - w) * fadeBuf_[static_cast<size_t>((fadeDone_ + i) * channels_ + c)];
+    }
+  }
+  fadeDone_ += n;
 }
 
 long TempoStage::readSource(float* out, long maxFrames) {
@@ -133,6 +171,7 @@ bool TempoStage::produceStretched(Chunk& chunk) {
     fedPos_ += static_cast<double>(got);
   }
   const int n = static_cast<int>(stretch_.receiveSamples(stretchOut_.data(), kChunkFrames));
+  if (fadeDone_ < fadeFrames_) applyFade(stretchOut_.data(), n);
   copyOut(stretchOut_.data(), n, chunk.samples);
   chunk.frames = n;
   chunk.slope = slope();

@@ -46,6 +46,10 @@ class TempoStage {
   bool produceDirect(Chunk& chunk);
   bool produceStretched(Chunk& chunk);
   double nextOutputPlace();
+  void restartStretchAt(double place);
+  void applyFade(float* samples, int frames);
+
+  static constexpr int kFadeFrames = 128;  // 3 ms
   static double stretchLead(double stretchTempo);
 
   std::shared_ptr<DecodeSource> source_;
@@ -55,6 +59,9 @@ class TempoStage {
   soundtouch::SoundTouch stretch_;
   std::vector<float> decodeBuf_;
   std::vector<float> stretchOut_;
+  std::vector<float> fadeBuf_;  // the old sound under a splice's fade-in
+  int fadeFrames_ = 0;
+  int fadeDone_ = 0;
   float tempo_ = 0;
   float pitch_ = 0;
   // Unity tempo and pitch on a 44.1 kHz source bypass the stretcher, so the

@@ -105,6 +105,30 @@ TEST_F(Dsp, PitchAndTempoChangesReachTheOutputQuickly) {
   EXPECT_LE(static_cast<double>(changed) / 44100, 0.07) << "seconds until the new pitch";
 }
 
+// A slider drag: many small changes in a row. Each one restarts the
+// stretch at the place heard; the splices must not click.
+TEST_F(Dsp, SliderDragsSpliceWithoutClicks) {
+  const HSTREAM ch = tempoChannel(sine(44100, 2, 30.0, 500.0), BASS_FX_FREESOURCE);
+  ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+  ASSERT_TRUE(BASS_ChannelSetAttribute(ch, BASS_ATTRIB_TEMPO, -10));
+  std::vector<int16_t> out = render(8820);
+  for (int step = 1; step <= 40; ++step) {
+    ASSERT_TRUE(BASS_ChannelSetAttribute(ch, step % 2 ? BASS_ATTRIB_TEMPO_PITCH : BASS_ATTRIB_TEMPO,
+                                         step % 2 ? static_cast<float>(step) / 8 : -10.0f + step));
+    const auto part = render(441 + 37 * (step % 5));
+    out.insert(out.end(), part.begin(), part.end());
+  }
+  // The steepest a 0.5 sine of at most 750 Hz gets is about 1750 per
+  // sample; a splice without a fade jumps by up to the full amplitude.
+  int worst = 0;
+  for (size_t i = 1; i < out.size() / 2; ++i) {
+    worst = std::max(worst, std::abs(out[2 * i] - out[2 * (i - 1)]));
+  }
+  EXPECT_LT(worst, 2600);
+  // And the sound keeps going at the level it had.
+  EXPECT_NEAR(rms(out, out.size() / 2 - 4410, out.size() / 2) / rms(out, 0, 8820), 1.0, 0.1);
+}
+
 // Reported position against the place actually heard, tracked through a
 // click train: a click that leaves the output at frame o came from source
 // frame k * period; the position reported at o must name it.
