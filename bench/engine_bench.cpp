@@ -311,18 +311,21 @@ void benchPosition() {
     const auto need = static_cast<size_t>(0.1 / speed * 44100);
     double worst = 0, sum = 0;
     int n = 0;
-    for (size_t i = 441; i < out.size() / 2; ++i) {
+    for (size_t i = 0; i < out.size() / 2; ++i) {
       if (std::abs(out[2 * i]) < 1500) {
         ++quiet;
         continue;
       }
-      if (quiet >= need) {
+      if (quiet >= need && i >= 441) {
         const size_t b = i / 441;
         double before = pos[b - 1], after = pos[b];
         if (after < before) after += 44100 * 8;
         const double p = before + (after - before) * static_cast<double>(i - b * 441) / 441;
         const double err = (p - std::round(p / 11025) * 11025) / 44.1;
         worst = std::max(worst, std::abs(err));
+        if (std::getenv("LENTARO_BENCH_VERBOSE") && std::abs(err) > 20) {
+          std::printf("     click at output %.3f s: %+.1f ms\n", static_cast<double>(i) / 44100, err);
+        }
         sum += err;
         ++n;
       }
