@@ -27,12 +27,18 @@ constexpr long kScratchFrames = 4096;
 
 // The byte range libmpg123 sees: the audio between the tags. Seeks and reads
 // are relative to region.begin, so libmpg123 never meets a tag, a damaged
-// one included.
+// one included. libmpg123 reads frame by frame, a few hundred bytes at a
+// time; the buffer turns that into one system call per 64 KiB, which makes
+// the open-time scan of a long file several times faster.
 struct RegionReader {
+  static constexpr long kBufferBytes = 64 * 1024;
   DecoderFile file;
   int64_t begin = 0;
   int64_t end = 0;
   int64_t pos = 0;  // relative to begin
+  std::vector<uint8_t> buffer = std::vector<uint8_t>(kBufferBytes);
+  int64_t bufferAt = 0;  // relative to begin
+  long bufferBytes = 0;
 };
 
 ssize_t regionRead(void* handle, void* buf, size_t n) {
@@ -40,10 +46,26 @@ ssize_t regionRead(void* handle, void* buf, size_t n) {
   const int64_t left = r->end - r->begin - r->pos;
   if (left <= 0) return 0;
   const long want = static_cast<long>(std::min<int64_t>(left, static_cast<int64_t>(n)));
-  const long got = r->file.readAt(r->begin + r->pos, buf, want);
-  if (got < 0) return -1;
-  r->pos += got;
-  return got;
+  if (want >= RegionReader::kBufferBytes) {
+    const long got = r->file.readAt(r->begin + r->pos, buf, want);
+    if (got < 0) return -1;
+    r->pos += got;
+    return got;
+  }
+  if (r->pos < r->bufferAt || r->pos >= r->bufferAt + r->bufferBytes) {
+    const long got =
+        r->file.readAt(r->begin + r->pos, r->buffer.data(),
+                       static_cast<long>(std::min<int64_t>(left, RegionReader::kBufferBytes)));
+    if (got < 0) return -1;
+    r->bufferAt = r->pos;
+    r->bufferBytes = got;
+    if (got == 0) return 0;
+  }
+  const long offset = static_cast<long>(r->pos - r->bufferAt);
+  const long take = std::min(want, r->bufferBytes - offset);
+  std::memcpy(buf, r->buffer.data() + offset, static_cast<size_t>(take));
+  r->pos += take;
+  return take;
 }
 
 off_t regionSeek(void* handle, off_t offset, int whence) {
