@@ -256,7 +256,13 @@ void Engine::decodeLoop() {
       output_->keepAlive();
       nextCheck = Clock::now() + std::chrono::milliseconds(250);
     }
-    if (!worked) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    // Idle: half a device period. The queue holds two periods and more,
+    // and control calls prepare their own first chunks, so this never
+    // delays a seek or a start.
+    if (!worked) {
+      std::this_thread::sleep_for(std::chrono::microseconds(
+          std::clamp(output_->periodFrames() * 500000LL / kOutputRate, 2000LL, 10000LL)));
+    }
   }
 }
 
