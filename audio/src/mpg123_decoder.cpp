@@ -24,6 +24,8 @@ constexpr int kMinRun = 4;
 constexpr int kMaxErrors = 64;
 constexpr long kPreFrames = 8;
 constexpr long kScratchFrames = 4096;
+// What libmpg123 adds to the encoder's delay in gapless mode.
+constexpr int kDecoderDelay = 529;
 
 // The byte range libmpg123 sees: the audio between the tags. Seeks and reads
 // are relative to region.begin, so libmpg123 never meets a tag, a damaged
@@ -120,6 +122,7 @@ class Mpg123Decoder final : public Decoder {
   // the stream is delivered as silence so the length holds.
   bool exhausted_ = false;
   bool mixed_ = false;          // several rates: seeks decode forward
+  int64_t skip_ = 0;            // leading samples trimmed by us, not by libmpg123
   std::vector<float> scratch_;  // frames decoded only to be skipped
 };
 
@@ -143,8 +146,14 @@ bool Mpg123Decoder::init(const mpeg::Layout& layout) {
   // The encoder's gapless tag describes only the stream it wrote; frames
   // beyond its count mean more audio was appended, which trimming would cut.
   const bool tagCoversFile = layout.tagFrames < 0 || layout.totalFrames <= layout.tagFrames + 1;
+  // A cut-off file: libmpg123 gives up gapless decoding when the stream ends
+  // before the tag's end, so the encoder's delay (plus the decoder's own 529
+  // samples) is skipped here instead.
+  const bool truncated = !layout.mixed() && layout.tagFrames >= 0 &&
+                         layout.totalFrames < layout.tagFrames + 1 && layout.encoderDelay >= 0;
+  if (truncated) skip_ = layout.encoderDelay + kDecoderDelay;
   long flags = MPG123_QUIET | MPG123_FORCE_FLOAT | MPG123_AUTO_RESAMPLE;
-  if (tagCoversFile && !layout.mixed()) {
+  if (tagCoversFile && !layout.mixed() && !truncated) {
     flags |= MPG123_GAPLESS;
   } else {
     flags |= MPG123_IGNORE_STREAMLENGTH;
@@ -181,7 +190,11 @@ bool Mpg123Decoder::init(const mpeg::Layout& layout) {
     if (mpg123_scan(mh_) != MPG123_OK) return false;
     const off_t len = mpg123_length(mh_);
     if (len <= 0) return false;
-    length_ = len;
+    if (len <= skip_) return false;
+    length_ = len - skip_;
+    if (skip_ > 0 && mpg123_seek(mh_, static_cast<off_t>(skip_), SEEK_SET) != skip_) {
+      return false;
+    }
   } else {
     // libmpg123 reckons lengths and seek targets at one rate, which a file
     // of several rates breaks; count what it really gives instead.
@@ -262,10 +275,10 @@ bool Mpg123Decoder::seek(int64_t frame) {
     pos_ = frame;
     return true;
   }
-  const off_t r = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
+  const off_t r = mpg123_seek(mh_, static_cast<off_t>(frame + skip_), SEEK_SET);
   // A place libmpg123 cannot reach lies in the silent tail of a stream that
   // ended early; reads from there give silence.
-  exhausted_ = r != static_cast<off_t>(frame);
+  exhausted_ = r != static_cast<off_t>(frame + skip_);
   pos_ = frame;
   return true;
 }

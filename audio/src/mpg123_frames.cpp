@@ -216,7 +216,17 @@ Layout walkFrames(FileWindow& file, const Region& region, int64_t start,
     const uint8_t* p = file.at(at, 12);
     if (p && (std::memcmp(p, "Xing", 4) == 0 || std::memcmp(p, "Info", 4) == 0)) {
       out.hasInfoTag = true;
-      if (be32(p + 4) & 1) out.tagFrames = be32(p + 8);
+      const uint32_t flags = be32(p + 4);
+      if (flags & 1) out.tagFrames = be32(p + 8);
+      // The LAME extension follows the optional fields; its delay is 12 bits
+      // at byte 21.
+      const int64_t lame = at + 8 + ((flags & 1) ? 4 : 0) + ((flags & 2) ? 4 : 0) +
+                           ((flags & 4) ? 100 : 0) + ((flags & 8) ? 4 : 0);
+      const uint8_t* q = file.at(lame, 24);
+      if (q && (std::memcmp(q, "LAME", 4) == 0 || std::memcmp(q, "Lavc", 4) == 0 ||
+                std::memcmp(q, "Lavf", 4) == 0)) {
+        out.encoderDelay = (q[21] << 4) | (q[22] >> 4);
+      }
     }
   }
 

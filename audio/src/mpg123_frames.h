@@ -64,6 +64,7 @@ struct Layout {
   int64_t totalFrames = 0;
   int64_t tagFrames = -1;  // frame count from a Xing/Info header, -1 if none
   bool hasInfoTag = false;
+  int encoderDelay = -1;  // samples the encoder put in front (LAME tag), -1 if unknown
 
   // True when the file changes rate, version or layer part-way.
   bool mixed() const;

@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Pair{"cbr128.mp3", "tone.wav"}, Pair{"cbr320.mp3", "tone.wav"},
                       Pair{"vbr.mp3", "tone.wav"}, Pair{"id3v2.mp3", "tone.wav"},
                       Pair{"id3v2_oversize.mp3", "tone.wav"}, Pair{"ape.mp3", "tone.wav"},
-                      Pair{"mpeg25_8k.mp3", "tone8k.aiff"}));
+                      Pair{"truncated.mp3", "tone.wav"}, Pair{"mpeg25_8k.mp3", "tone8k.aiff"}));
 
 }  // namespace
 }  // namespace lentaro::audio::test
