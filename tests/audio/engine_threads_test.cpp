@@ -42,6 +42,38 @@ TEST_F(NoSoundEngine, TimeAdvancesWithoutASoundDevice) {
   EXPECT_EQ(BASS_ChannelGetPosition(ch, BASS_POS_BYTE), paused) << "a paused channel stands still";
 }
 
+// A decoder slower than real time: the callback goes on without it (it
+// never decodes), the channel reports itself stalled, and recovers.
+TEST_F(NoSoundEngine, ASlowSourceStallsTheChannelNotTheOutput) {
+  class Slow : public SignalDecoder {
+   public:
+    Slow() : SignalDecoder(44100, 2, 44100 * 60, counterSample) {}
+    long read(float* out, long maxFrames) override {
+      if (slow.load()) std::this_thread::sleep_for(40ms);
+      return SignalDecoder::read(out, std::min(maxFrames, 256L));
+    }
+    std::atomic<bool> slow{false};
+  };
+  auto decoder = std::make_unique<Slow>();
+  Slow* slow = decoder.get();
+  const HSTREAM src = createStreamFromDecoder(std::move(decoder));
+  const HSTREAM ch = BASS_FX_TempoCreate(src, BASS_FX_FREESOURCE);
+  ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+  slow->slow.store(true);
+  DWORD state = 0;
+  for (int i = 0; i < 400 && state != BASS_ACTIVE_STALLED; ++i) {
+    std::this_thread::sleep_for(5ms);
+    state = BASS_ChannelIsActive(ch);
+  }
+  EXPECT_EQ(state, DWORD{BASS_ACTIVE_STALLED});
+  slow->slow.store(false);
+  for (int i = 0; i < 400 && state != BASS_ACTIVE_PLAYING; ++i) {
+    std::this_thread::sleep_for(5ms);
+    state = BASS_ChannelIsActive(ch);
+  }
+  EXPECT_EQ(state, DWORD{BASS_ACTIVE_PLAYING});
+}
+
 // A thousand create/play/attribute/seek/stop/free cycles from this thread
 // while the render and decode threads run, with a second thread reading
 // the state of whatever handle is current, live or already freed.
