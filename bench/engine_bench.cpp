@@ -324,7 +324,8 @@ void benchPosition() {
         const double err = (p - std::round(p / 11025) * 11025) / 44.1;
         worst = std::max(worst, std::abs(err));
         if (std::getenv("LENTARO_BENCH_VERBOSE") && std::abs(err) > 20) {
-          std::printf("     click at output %.3f s: %+.1f ms\n", static_cast<double>(i) / 44100, err);
+          std::printf("     click at output %.3f s: %+.1f ms\n", static_cast<double>(i) / 44100,
+                      err);
         }
         sum += err;
         ++n;
