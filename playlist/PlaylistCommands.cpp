@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QMimeData>
 #include <QPixmap>
 #include <QUrl>
@@ -12,6 +13,7 @@
 #include "playlist/BusyState.h"
 #include "shell/ErrorTrap.h"
 #include "shell/UiHost.h"
+#include "util/sMain.h"
 
 namespace lentaro::playlist {
 
@@ -90,11 +92,17 @@ void PlaylistCommands::PushButton8_Click() {
 
 void PlaylistCommands::appendFolderFiles(ErrorTrap& t, const QStringList& folders,
                                          const QString& pattern, int) {
+  // The walk processes events only while it gathers folders; the listing
+  // does too, so that a tree of tens of thousands of files never freezes the
+  // window. Not at every folder: each pass lays out every row of the list
+  // again, which would make a long listing quadratic.
+  QElapsedTimer sinceEvents;
+  sinceEvents.start();
   for (const QString& folder : folders) {
-    // The walk itself processes events only while it gathers folders; the
-    // listing does too, once per folder, so that a tree of tens of
-    // thousands of files never freezes the window.
-    QCoreApplication::processEvents();
+    if (sinceEvents.elapsed() >= s_.listingEventsEveryMs) {
+      QCoreApplication::processEvents();
+      sinceEvents.restart();
+    }
     if (!list_) return;
     QString dir;
     if (!t.run(116, [&] { dir = AddFolder::WithoutTrailingSlash(folder); })) continue;
@@ -182,8 +190,9 @@ void PlaylistCommands::AddDroppedPaths(const QStringList& paths) {
   ErrorTrap t(*s_.ui, QStringLiteral("Form1.ListView1_OLEDragDrop"));
   for (const QString& p : paths) {
     if (!list_) return;
+    // A path that cannot be examined is no folder, and is taken as a file.
     bool isFolder = false;
-    t.run(100, [&] { isFolder = (AddFolder::FileAttributes(p) & kAttrFolder) != 0; });
+    t.run(100, [&] { isFolder = sMain::IsDirectory(p); });
     if (isFolder) {
       QStringList folders;
       t.run(102, [&] { folders = QStringList{AddFolder::WithTrailingSlash(p)}; });

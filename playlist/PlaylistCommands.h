@@ -48,6 +48,9 @@ struct PlaylistServices {
   std::function<QPoint()> screenPos;
   // Reads a pointer file; none when it is missing or unreadable.
   std::function<std::optional<QCursor>(const QString& path)> loadCursor;
+  // Longest stretch of a scan's file listing without processing window
+  // events (0: before every folder).
+  int listingEventsEveryMs = 15;
 };
 
 class PlaylistCommands : public QObject {

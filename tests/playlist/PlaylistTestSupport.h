@@ -73,6 +73,7 @@ struct Rig {
     s.busy = &busy;
     s.appDir = std::move(appDir);
     s.appTitle = [] { return QStringLiteral("Lentaro"); };
+    s.listingEventsEveryMs = 0;  // lets nested handlers run between any two folders
     s.screenPos = [this] { return screen; };
     s.loadCursor = [this](const QString& p) -> std::optional<QCursor> {
       cursorReads << p;
