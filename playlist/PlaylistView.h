@@ -83,7 +83,7 @@ class PlaylistView : public QTreeView {
   void SetListCursor(const QCursor& cursor);
   void ResetListCursor();
 
-  PlaylistModel& model() const { return *model_; }
+  PlaylistModel& listModel() const { return *model_; }
 
  Q_SIGNALS:
   void DblClick(int position);
