@@ -91,7 +91,7 @@ void PlaylistCommands::PushButton8_Click() {
 }
 
 void PlaylistCommands::appendFolderFiles(ErrorTrap& t, const QStringList& folders,
-                                         const QString& pattern, int) {
+                                         const QString& pattern) {
   // The walk processes events only while it gathers folders; the listing
   // does too, so that a tree of tens of thousands of files never freezes the
   // window. Not at every folder: each pass lays out every row of the list
@@ -132,7 +132,7 @@ void PlaylistCommands::PushButton4_Click() {
   QStringList folders;
   t.run(110, [&] { folders = QStringList{AddFolder::WithTrailingSlash(folder)}; });
   t.run(112, [&] { AddFolder::CollectSubFolders(folders); });
-  t.run(114, [&] { appendFolderFiles(t, folders, QStringLiteral("*.mp3"), 116); });
+  t.run(114, [&] { appendFolderFiles(t, folders, QStringLiteral("*.mp3")); });
   t.run(132, [&] {
     if (s_.busy) s_.busy->setMousePointer(BusyState::kDefault);
   });
@@ -197,7 +197,7 @@ void PlaylistCommands::AddDroppedPaths(const QStringList& paths) {
       QStringList folders;
       t.run(102, [&] { folders = QStringList{AddFolder::WithTrailingSlash(p)}; });
       t.run(104, [&] { AddFolder::CollectSubFolders(folders); });
-      t.run(106, [&] { appendFolderFiles(t, folders, QStringLiteral("*.*"), 116); });
+      t.run(106, [&] { appendFolderFiles(t, folders, QStringLiteral("*.*")); });
     } else {
       t.run(108, [&] {
         if (list_) list_->Add(p);

@@ -103,10 +103,8 @@ class PlaylistCommands : public QObject {
  private:
   // Appends the files of every listed folder that match `pattern`, skipping
   // "~" names, missing files and plain hidden files (attributes 34). The
-  // statement numbers are those of the folder command; `firstLine` offsets
-  // them for the drop.
-  void appendFolderFiles(ErrorTrap& trap, const QStringList& folders, const QString& pattern,
-                         int firstLine);
+  // statement numbers are those of the folder command, also for the drop.
+  void appendFolderFiles(ErrorTrap& trap, const QStringList& folders, const QString& pattern);
   bool isBusy() const;
   void moveSelected(ErrorTrap& trap, int direction);
 
