@@ -19,6 +19,7 @@ export HOME=$work/home
 export XDG_CONFIG_HOME=$HOME/.config
 export XDG_RUNTIME_DIR=$work/run
 export SDL_AUDIODRIVER=dummy
+export QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_CONFIG_HOME/Orvessa" "$XDG_RUNTIME_DIR" "$work/out"
 chmod 700 "$XDG_RUNTIME_DIR"
 # The output folder as a returning user left it.
