@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
+#include <array>
+#include <utility>
 
 #include "HoverRules.h"
 #include "PictureButton.h"
@@ -124,6 +126,7 @@ void Form1::buildWindow() {
 
   buildControls();
   setTabOrder();
+  nameForScreenReaders();
   pointer_.setWindow(this);
   watchPointerRules();
 
@@ -223,6 +226,25 @@ void Form1::setTabOrder() {
       firstFocus_ = widget;
     previous = widget;
   }
+}
+
+void Form1::nameForScreenReaders() {
+  // Buttons and labels are named by their captions already. The sliders and
+  // the text box have no caption of their own: they take their frame's
+  // design caption, which stays put while the frame's visible caption shows
+  // the current value. "..." says nothing when read aloud.
+  const std::array<std::pair<QWidget*, const char*>, 8> names{{
+      {ListView1, "MP3 File(s)"},
+      {sldTempo[0], "Tempo"},
+      {sldTempo[1], "Pitch"},
+      {sldVolume, "Volume"},
+      {Slider1, "Position"},
+      {Text1, "Save Recorded MP3 To This Folder"},
+      {PushButton3, "Choose the folder for recorded MP3 files"},
+      {this, "Lentaro"},
+  }};
+  for (const auto& [widget, name] : names)
+    if (widget) widget->setAccessibleName(QString::fromLatin1(name));
 }
 
 void Form1::watchPointerRules() {

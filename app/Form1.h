@@ -131,6 +131,7 @@ class Form1 : public QWidget {
   void buildControls();
   void buildFrames();
   void setTabOrder();
+  void nameForScreenReaders();
   void watchPointerRules();
 
   // One per subsystem, each in its own file.

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -191,6 +192,29 @@ TEST_F(Form1Test, TabOrderStartsAtThePlaylistAndRunsTopToBottom) {
 
   f.showCentred();
   EXPECT_EQ(f.focusWidget(), f.ListView1);
+}
+
+// What a screen reader says for each control: the caption, or for sliders
+// and the text box the frame's design caption, which must not follow the
+// frame's changing value caption.
+TEST_F(Form1Test, ScreenReadersNameEveryControl) {
+  Form1& f = make();
+  f.hWnd();
+  auto spoken = [](QWidget* w) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    return a ? a->text(QAccessible::Name).toStdString() : std::string("<none>");
+  };
+  f.Frame3->setTitle(QStringLiteral("Tempo + -50%"));
+  EXPECT_EQ(spoken(f.sldTempo[0]), "Tempo");
+  EXPECT_EQ(spoken(f.sldTempo[1]), "Pitch");
+  EXPECT_EQ(spoken(f.sldVolume), "Volume");
+  EXPECT_EQ(spoken(f.Slider1), "Position");
+  EXPECT_EQ(spoken(f.Text1), "Save Recorded MP3 To This Folder");
+  EXPECT_EQ(spoken(f.ListView1), "MP3 File(s)");
+  EXPECT_EQ(spoken(f.PushButton7), "Play and Record");
+  EXPECT_EQ(spoken(f.PushButton3), "Choose the folder for recorded MP3 files");
+  for (QPushButton* b : f.findChildren<QPushButton*>())
+    EXPECT_NE(spoken(b), "") << b->objectName().toStdString();
 }
 
 }  // namespace
