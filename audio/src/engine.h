@@ -67,6 +67,12 @@ class Engine {
   };
 
   Engine() = default;
+  // A process that ends without BASS_Free (exit() from a library that lost
+  // its display, say) still stops the threads and completes the encoders'
+  // files, instead of aborting on a joinable thread.
+  ~Engine() {
+    if (output_) shutdown();
+  }
   DWORD newHandle() { return nextHandle_.fetch_add(1); }
   void decodeLoop();
   void pumpAll(int targetFrames, bool dropStale);
