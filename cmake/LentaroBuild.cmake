@@ -10,12 +10,17 @@ elseif(NOT LENTARO_SANITIZER STREQUAL "")
   message(FATAL_ERROR "LENTARO_SANITIZER must be empty, asan or tsan")
 endif()
 
+option(LENTARO_WERROR "Treat compiler warnings as errors (CI)" OFF)
+
 # Warnings on every target of ours; third-party headers come in as system
 # includes through their imported targets.
 function(lentaro_target_defaults target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor
                                            -Wold-style-cast -Wcast-align -Wnull-dereference)
-  if(TARGET Qt6::Core)
+  if(LENTARO_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+  if(LENTARO_BUILD_APP)
     target_compile_definitions(${target} PRIVATE QT_NO_KEYWORDS QT_USE_QSTRINGBUILDER)
   endif()
 endfunction()

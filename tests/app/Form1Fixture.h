@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "Form1.h"
 #include "ScriptedUiHost.h"
+#include "app/Form1.h"
 
 namespace lentaro::testing {
 

@@ -8,7 +8,7 @@
 #include <QSlider>
 
 #include "Form1Fixture.h"
-#include "Skin.h"
+#include "app/Skin.h"
 #include "playlist/PlaylistView.h"
 
 namespace lentaro::testing {

@@ -6,8 +6,8 @@
 #include <QScreen>
 
 #include "Form1Fixture.h"
-#include "HomePage.h"
-#include "QuitSignals.h"
+#include "app/HomePage.h"
+#include "app/QuitSignals.h"
 #include "shell/AppTitle.h"
 #include "util/sMain.h"
 

@@ -13,9 +13,9 @@
 #include <QTimer>
 #include <memory>
 
-#include "Form1.h"
 #include "RecordingFixture.h"
 #include "ScriptedUiHost.h"
+#include "app/Form1.h"
 #include "playlist/PlaylistView.h"
 #include "recording/PlayAndRecord.h"
 

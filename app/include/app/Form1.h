@@ -1,0 +1,153 @@
+// The main window: the application's start-up object, its only working
+// window and the owner of the playlist, the playback channel (through the
+// playback subsystem) and the output folder text.
+//
+// The controls are public members named as in the window's control table,
+// so the subsystems' wiring (wirePlaylist, wirePlayback, wireRecording, one
+// file each) and the tests reach them directly. The subsystem objects are
+// QObject children of the window, created by those wiring functions.
+//
+// Start-up: Form_Initialize checks the engine's versions, asks for the
+// window's handle (which builds the controls, wires the subsystems and runs
+// Form_Load) and opens the audio output with it. The caller shows the window
+// only when Form_Initialize returns true.
+//
+// Thread: user-interface thread only.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "app/StartupServices.h"
+#include "shell/MainPointer.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QTimer;
+
+namespace lentaro {
+
+class UiHost;
+class HoverRules;
+class SkinFramework;
+
+namespace playlist {
+class PlaylistView;
+class PlaylistCommands;
+}  // namespace playlist
+namespace playback {
+class Playback;
+}
+namespace recording {
+class PlayAndRecord;
+class OutputFolder;
+}  // namespace recording
+
+class Form1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit Form1(StartupServices services, QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // ---- Start-up and shutdown ----
+  // Returns true when the window may be shown; false when the process was
+  // ended (a wrong engine version, no output device).
+  bool Form_Initialize();
+  void Form_Load();
+  // The window's handle as the engine keeps it. The first call builds the
+  // window and runs Form_Load to its end.
+  void* hWnd();
+  // Shows the window centred on its screen, the playlist holding the focus.
+  void showCentred();
+  void Form_QueryUnload();
+  void Form_Unload();
+
+  // The output folder text changed: stores it under "Path".
+  void Text1_Change();
+
+  // ---- Services for the subsystems ----
+  UiHost& ui() { return *services_.ui; }
+  MainPointer& pointer() { return pointer_; }
+  const MainPointer& pointer() const { return pointer_; }
+  // The application folder, without a trailing "/".
+  const QString& appDir() const { return appDir_; }
+  const SkinFramework& skin() const { return *skin_; }
+  bool loaded() const { return loaded_; }
+
+  // ---- Controls ----
+  playlist::PlaylistView* ListView1 = nullptr;
+  QPushButton* PushButton1 = nullptr;   // "Play"
+  QPushButton* PushButton3 = nullptr;   // "..." (output folder)
+  QPushButton* PushButton4 = nullptr;   // "Add All MP3 File(s) In Folder"
+  QPushButton* PushButton5 = nullptr;   // "Move Up"
+  QPushButton* PushButton6 = nullptr;   // "Move Down"
+  QPushButton* PushButton7 = nullptr;   // "Play and Record"
+  QPushButton* PushButton8 = nullptr;   // "Add MP3 File(s)"
+  QPushButton* PushButton9 = nullptr;   // "Clear List"
+  QPushButton* PushButton10 = nullptr;  // "Load Sample/Example Files"
+  QGroupBox* Frame1 = nullptr;          // "Pitch"
+  QGroupBox* Frame2 = nullptr;          // "Position"
+  QGroupBox* Frame3 = nullptr;          // "Tempo"
+  QGroupBox* Frame4 = nullptr;          // "Volume"
+  QGroupBox* Frame5 = nullptr;          // "Save Recorded MP3 To This Folder"
+  std::array<QSlider*, 2> sldTempo{};   // [0] tempo, [1] pitch
+  QSlider* sldVolume = nullptr;
+  QSlider* Slider1 = nullptr;  // position
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;  // "Total Time:"
+  QLabel* Label3 = nullptr;  // "Time:"
+  QLabel* Label4 = nullptr;
+  QLabel* Label5 = nullptr;
+  QLabel* Label6 = nullptr;
+  QLabel* Label7 = nullptr;
+  QLabel* Label8 = nullptr;
+  QLabel* Label9 = nullptr;
+  QLabel* Label10 = nullptr;
+  QLabel* Label11 = nullptr;
+  QLineEdit* Text1 = nullptr;  // the output folder
+  QTimer* Timer2 = nullptr;    // 100 ms, running from the start
+
+  // Statement 132 of Form_Load, set by the playback wiring: makes the next
+  // "Play" open the selected file afresh. Empty until then.
+  std::function<void()> setPlayRestart;
+
+  // ---- Subsystems (set by the wiring functions) ----
+  playlist::PlaylistCommands* playlistCommands_ = nullptr;
+  playback::Playback* playback_ = nullptr;
+  recording::PlayAndRecord* playAndRecord_ = nullptr;
+  recording::OutputFolder* outputFolder_ = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildWindow();
+  void buildControls();
+  void buildFrames();
+  void setTabOrder();
+  void nameForScreenReaders();
+  void watchPointerRules();
+
+  // One per subsystem, each in its own file.
+  void wirePlaylist();
+  void wirePlayback();
+  void wireRecording();
+
+  StartupServices services_;
+  QString appDir_;
+  MainPointer pointer_;
+  std::unique_ptr<SkinFramework> skin_;
+  HoverRules* hoverRules_ = nullptr;
+  QWidget* firstFocus_ = nullptr;  // first in the tab order
+  bool built_ = false;
+  bool loaded_ = false;
+  bool unloading_ = false;
+};
+
+}  // namespace lentaro
