@@ -1,14 +1,22 @@
 // Wires the recording subsystem into the main window: creates its objects
 // (QObject children of the window) and connects the controls it serves.
+#include <QDir>
 #include <QPushButton>
+#include <QThreadPool>
 
 #include "app/Form1.h"
 #include "recording/OutputFolder.h"
 #include "recording/PlayAndRecord.h"
+#include "recording/StaleEncoderFolders.h"
 
 namespace lentaro {
 
 void Form1::wireRecording() {
+  // Encoder folders that earlier runs could not remove (killed, or ended
+  // mid-recording) go on a pool thread: the start never waits for the disk.
+  QThreadPool::globalInstance()->start(
+      [root = QDir::tempPath()] { recording::removeStaleEncoderFolders(root); });
+
   outputFolder_ = new recording::OutputFolder(ui(), this, Text1, this);
   connect(PushButton3, &QPushButton::clicked, outputFolder_,
           &recording::OutputFolder::PushButton3_Click);

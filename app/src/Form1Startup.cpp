@@ -12,6 +12,7 @@
 #include "app/HomePage.h"
 #include "app/Skin.h"
 #include "playlist/PlaylistView.h"
+#include "recording/PlayAndRecord.h"
 #include "shell/AppTitle.h"
 #include "shell/AudioError.h"
 #include "shell/CursorFile.h"
@@ -116,7 +117,12 @@ void Form1::Form_Load() {
 
 void Form1::Text1_Change() {
   QSettings settings = userSettings();
-  settings.setValue(QString::fromLatin1(kPathKey), Text1->text());
+  const QString key = QString::fromLatin1(kPathKey);
+  // Form_Load puts the stored folder back into the box, which lands here:
+  // writing the same value again would only make every start wait for the
+  // disk.
+  if (settings.contains(key) && settings.value(key).toString() == Text1->text()) return;
+  settings.setValue(key, Text1->text());
   // The process may end at once on close; the value must be on disk now.
   settings.sync();
 }
@@ -141,6 +147,9 @@ void Form1::Form_QueryUnload() {
 void Form1::Form_Unload() {
   unloading_ = true;
   services_.audio.free();
+  // The engine has finished every encoder: the private folder with its
+  // copy of the encoder can go before the process ends.
+  if (playAndRecord_) playAndRecord_->encoderFile().discard();
   for (QWidget* window : QApplication::topLevelWidgets()) {
     if (window != this && window->isVisible()) window->close();
   }

@@ -3,12 +3,15 @@
 // its start-up has succeeded.
 #include <QApplication>
 
+#include "FontWarmup.h"
 #include "app/Form1.h"
 #include "app/QuitSignals.h"
 #include "shell/QtUiHost.h"
 
 int main(int argc, char** argv) {
+  lentaro::FontWarmup fonts;
   QApplication app(argc, argv);
+  fonts.join();
   QApplication::setOrganizationName(QStringLiteral("Orvessa"));
   QApplication::setApplicationName(QStringLiteral("Lentaro"));
 

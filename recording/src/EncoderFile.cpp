@@ -19,11 +19,16 @@ EncoderFile::EncoderFile(QString tempRoot) : tempRoot_(std::move(tempRoot)) {}
 EncoderFile::EncoderFile() : EncoderFile(QDir::tempPath()) {}
 
 EncoderFile::~EncoderFile() {
+  discard();
+}
+
+void EncoderFile::discard() {
   if (folder_.isEmpty() || !folderStillOurs()) return;
   // A program still running from the file keeps its own copy; unlinking
   // it here only drops the name.
   QFile::remove(folder_ + QLatin1Char('/') + QLatin1String(kProgramName));
   ::rmdir(QFile::encodeName(folder_).constData());
+  folder_.clear();
 }
 
 bool EncoderFile::folderStillOurs() const {

@@ -38,6 +38,11 @@ class EncoderFile {
   // The folder stays for the next press.
   void remove();
 
+  // Removes the program and our folder now, quietly; the next path() makes
+  // a new folder. For the end of the program, once the engine has finished
+  // every encoder: the process may then end without running destructors.
+  void discard();
+
   // The folder in use, or empty before the first path().
   const QString& folder() const { return folder_; }
 
