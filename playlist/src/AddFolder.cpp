@@ -40,6 +40,9 @@ class DirHandle {
     if (d_) ::closedir(d_);
   }
   DIR* get() const { return d_; }
+  // Entries are examined relative to the open folder: one name to look up
+  // instead of the whole path, which is most of the walk's cost.
+  int fd() const { return ::dirfd(d_); }
 
  private:
   DIR* d_;
@@ -51,12 +54,11 @@ bool isDotOrDotDot(const char* n) {
 
 // Whether a directory entry is a folder, following links; d_type spares
 // the stat for the common cases.
-bool entryIsFolder(const QByteArray& dirBytes, const dirent* e) {
+bool entryIsFolder(const DirHandle& dir, const dirent* e) {
   if (e->d_type == DT_DIR) return true;
   if (e->d_type != DT_LNK && e->d_type != DT_UNKNOWN) return false;
   struct stat st {};
-  const QByteArray full = dirBytes + e->d_name;
-  return ::stat(full.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+  return ::fstatat(dir.fd(), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool folderId(const QString& folder, FolderId& id) {
@@ -66,30 +68,21 @@ bool folderId(const QString& folder, FolderId& id) {
   return true;
 }
 
-bool isRoot(const QString& folder) {
-  return WithoutTrailingSlash(folder).isEmpty();
+bool isAscii(const char* bytes, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i)
+    if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
+  return true;
 }
 
-// A folder is refused only as a hidden system folder (or such a link); a
-// root is always entered.
-bool mayEnter(const QString& folder) {
-  if (isRoot(folder)) return true;
-  int attrs = 0;
-  try {
-    attrs = FileAttributes(folder);
-  } catch (const Failure&) {
-    return true;  // its listing decides what becomes of it
-  }
-  const int hiddenSystemFolder = kAttrHidden | kAttrSystem | kAttrFolder;
-  return attrs != hiddenSystemFolder && attrs != (hiddenSystemFolder | kAttrReparsePoint);
-}
+// No folder is ever refused for its attributes: only a hidden system
+// folder would be, and the system bit is never set here (see the header).
+// So the walk does not examine the folders it enters.
 
 enum class Listing { Ok, Denied, Failed };
 
 // Appends the subfolders of `folder` that the walk takes, in listing order.
 Listing listSubFolders(const QString& folder, QStringList& into, VisitedFolders& visited) {
-  const QByteArray dirBytes = QFile::encodeName(folder);
-  DirHandle dir(::opendir(dirBytes.constData()));
+  DirHandle dir(::opendir(QFile::encodeName(folder).constData()));
   if (!dir.get()) return errno == EACCES || errno == EPERM ? Listing::Denied : Listing::Failed;
 
   QStringList names;
@@ -97,7 +90,7 @@ Listing listSubFolders(const QString& folder, QStringList& into, VisitedFolders&
     errno = 0;
     const dirent* e = ::readdir(dir.get());
     if (!e) break;
-    if (isDotOrDotDot(e->d_name) || !entryIsFolder(dirBytes, e)) continue;
+    if (isDotOrDotDot(e->d_name) || !entryIsFolder(dir, e)) continue;
     names.push_back(QFile::decodeName(e->d_name));
   }
   const bool failed = errno != 0;
@@ -106,10 +99,14 @@ Listing listSubFolders(const QString& folder, QStringList& into, VisitedFolders&
   for (const QString& n : names) {
     QCoreApplication::processEvents();
     if (HasUnusableChars(n)) continue;
-    const QString sub = folder + n + QLatin1Char('/');
-    FolderId id;
-    if (folderId(sub, id) && !visited.insert(id).second) continue;
-    into.push_back(sub);
+    // The folder's path joined with the name and a "/", looked up from the
+    // open folder (the "/" keeps it a folder look-up, as in a path).
+    const QByteArray relative = QFile::encodeName(n) + '/';
+    struct stat st {};
+    if (::fstatat(dir.fd(), relative.constData(), &st, 0) == 0 &&
+        !visited.insert({st.st_dev, st.st_ino}).second)
+      continue;
+    into.push_back(folder + n + QLatin1Char('/'));
   }
   return failed ? Listing::Failed : Listing::Ok;
 }
@@ -119,10 +116,6 @@ void collect(QStringList& folders, VisitedFolders& visited) {
   for (qsizetype i = 0; i < folders.size();) {
     QCoreApplication::processEvents();
     const QString f = folders[i];
-    if (!mayEnter(f)) {
-      ++i;
-      continue;
-    }
     if (listSubFolders(f, fresh, visited) == Listing::Denied) {
       folders.removeAt(i);  // its own files are not added either
       continue;
@@ -130,38 +123,92 @@ void collect(QStringList& folders, VisitedFolders& visited) {
     ++i;
   }
   if (!fresh.isEmpty()) collect(fresh, visited);
+  folders.reserve(folders.size() + fresh.size());
   for (const QString& f : std::as_const(fresh)) {
     QCoreApplication::processEvents();
-    if (mayEnter(f)) folders.push_back(f);
+    folders.push_back(f);
   }
 }
 
-QChar folded(QChar c) {
-  return c.toCaseFolded();
-}
-
-bool globMatch(const QString& name, qsizetype ni, const QString& pat, qsizetype pi) {
-  // Iterative with one back-tracking point for the last "*": linear for the
-  // patterns met here, never exponential.
-  qsizetype starP = -1, starN = 0;
-  while (ni < name.size()) {
-    if (pi < pat.size() && pat[pi] == QLatin1Char('*')) {
-      starP = pi++;
-      starN = ni;
-    } else if (pi < pat.size() &&
-               (pat[pi] == QLatin1Char('?') || folded(pat[pi]) == folded(name[ni]))) {
-      ++pi;
-      ++ni;
-    } else if (starP >= 0) {
-      pi = starP + 1;
-      ni = ++starN;
-    } else {
-      return false;
+// A wildcard pattern prepared once for many names: its characters folded
+// for the comparison, and the form without ".*" that names without a dot
+// are also matched against.
+class Pattern {
+ public:
+  explicit Pattern(const QString& text) : raw_(text), folded_(fold(text)) {
+    if (text.endsWith(QLatin1String(".*"))) {
+      bare_ = text.left(text.size() - 2);
+      bareFolded_ = fold(bare_);
+      hasBare_ = true;
     }
   }
-  while (pi < pat.size() && pat[pi] == QLatin1Char('*')) ++pi;
-  return pi == pat.size();
-}
+
+  template <class Name>
+  bool matches(const Name& name) const {
+    if (globMatch(name, raw_, folded_)) return true;
+    return hasBare_ && !name.hasDot() && globMatch(name, bare_, bareFolded_);
+  }
+
+ private:
+  static QString fold(const QString& text) {
+    QString out = text;
+    for (QChar& c : out) c = c.toCaseFolded();
+    return out;
+  }
+
+  // Iterative with one back-tracking point for the last "*": linear for
+  // the patterns met here, never exponential. Wildcards are recognised in
+  // the pattern as written, letters compared folded.
+  template <class Name>
+  static bool globMatch(const Name& name, const QString& pat, const QString& folded) {
+    const qsizetype size = name.size();
+    qsizetype ni = 0, pi = 0, starP = -1, starN = 0;
+    while (ni < size) {
+      if (pi < pat.size() && pat[pi] == QLatin1Char('*')) {
+        starP = pi++;
+        starN = ni;
+      } else if (pi < pat.size() &&
+                 (pat[pi] == QLatin1Char('?') || folded[pi].unicode() == name.foldedAt(ni))) {
+        ++pi;
+        ++ni;
+      } else if (starP >= 0) {
+        pi = starP + 1;
+        ni = ++starN;
+      } else {
+        return false;
+      }
+    }
+    while (pi < pat.size() && pat[pi] == QLatin1Char('*')) ++pi;
+    return pi == pat.size();
+  }
+
+  QString raw_, folded_, bare_, bareFolded_;
+  bool hasBare_ = false;
+};
+
+// A decoded name as the pattern reads it.
+struct TextName {
+  const QString& text;
+  qsizetype size() const { return text.size(); }
+  char16_t foldedAt(qsizetype i) const { return text[i].toCaseFolded().unicode(); }
+  bool hasDot() const { return text.contains(QLatin1Char('.')); }
+};
+
+// The bytes of an all-ASCII name, which decode one to one into the same
+// characters: matched before any string is made, so the names a pattern
+// leaves out cost no allocation.
+struct AsciiName {
+  const char* bytes;
+  qsizetype length;
+  qsizetype size() const { return length; }
+  char16_t foldedAt(qsizetype i) const {
+    const char c = bytes[i];
+    return static_cast<char16_t>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  bool hasDot() const {
+    return std::memchr(bytes, '.', static_cast<std::size_t>(length)) != nullptr;
+  }
+};
 
 }  // namespace
 
@@ -194,24 +241,47 @@ bool HasUnusableChars(const QString& name) {
 FileNameArray ListFiles(const QString& folder, const QString& pattern) {
   const QString dirPath = WithTrailingSlash(folder.isEmpty() ? QStringLiteral("/") : folder);
   const QByteArray dirBytes = QFile::encodeName(dirPath);
+  // A folder path that does not encode back into itself names no file that
+  // IsExistingFile would accept; each name then takes the whole-path test.
+  const bool faithfulFolder = !dirBytes.contains('\0') && QFile::decodeName(dirBytes) == dirPath;
+  const Pattern wanted(pattern);
   QStringList found;
   {
     DirHandle dir(::opendir(dirBytes.constData()));
     if (!dir.get()) return {};
     while (const dirent* e = ::readdir(dir.get())) {
       if (isDotOrDotDot(e->d_name) || e->d_type == DT_DIR) continue;
-      const QString n = QFile::decodeName(e->d_name);
-      if (MatchesPattern(n, pattern)) found.push_back(n);
+      const std::size_t length = std::strlen(e->d_name);
+      const bool ascii = isAscii(e->d_name, length);
+      QString n;
+      if (ascii) {
+        if (!wanted.matches(AsciiName{e->d_name, static_cast<qsizetype>(length)})) continue;
+        n = QString::fromLatin1(e->d_name, static_cast<qsizetype>(length));
+      } else {
+        n = QFile::decodeName(e->d_name);
+        if (!wanted.matches(TextName{n})) continue;
+      }
+      // The test of IsExistingFile, asked of the open folder: an existing
+      // path (links followed) that is no folder. Opening it without rights
+      // succeeds exactly when this look-up does. The name must encode back
+      // into its own bytes, or the path of the row would name another file.
+      const bool faithfulName = faithfulFolder && (ascii || QFile::encodeName(n) == e->d_name);
+      if (faithfulName) {
+        struct stat st {};
+        if (::fstatat(dir.fd(), e->d_name, &st, 0) != 0 || S_ISDIR(st.st_mode)) continue;
+      } else if (!IsExistingFile(dirPath + n)) {
+        continue;  // also drops folders behind links
+      }
+      found.push_back(std::move(n));
     }
   }
   std::sort(found.begin(), found.end(), ListsBefore);
 
   std::vector<QString> names;
   names.reserve(100);
-  for (const QString& n : std::as_const(found)) {
-    if (!IsExistingFile(dirPath + n)) continue;  // also drops folders behind links
+  for (QString& n : found) {
     if (names.size() == names.capacity()) names.reserve(names.capacity() + 50);
-    names.push_back(n);
+    names.push_back(std::move(n));
   }
   names.shrink_to_fit();
   return FileNameArray(std::move(names));
@@ -253,10 +323,7 @@ int FileAttributes(const QString& path) {
 }
 
 bool MatchesPattern(const QString& name, const QString& pattern) {
-  if (globMatch(name, 0, pattern, 0)) return true;
-  if (pattern.endsWith(QLatin1String(".*")) && !name.contains(QLatin1Char('.')))
-    return globMatch(name, 0, pattern.left(pattern.size() - 2), 0);
-  return false;
+  return Pattern(pattern).matches(TextName{name});
 }
 
 bool ListsBefore(const QString& a, const QString& b) {

@@ -96,10 +96,23 @@ void PlaylistCommands::appendFolderFiles(ErrorTrap& t, const QStringList& folder
   // does too, so that a tree of tens of thousands of files never freezes the
   // window. Not at every folder: each pass lays out every row of the list
   // again, which would make a long listing quadratic.
+  //
+  // The rows found between two passes go into the list as one block, just
+  // before the next pass (or the report of a failure, whose message box
+  // runs events too). No events run in between, so the list shows the same
+  // rows at every pass as when they were added one by one, while the model
+  // announces (and the view and any screen reader handle) one insertion per
+  // block instead of one per row.
+  QStringList found;
+  const auto addFound = [&] {
+    if (list_ && !found.isEmpty()) list_->AddRows(found);
+    found.clear();
+  };
   QElapsedTimer sinceEvents;
   sinceEvents.start();
   for (const QString& folder : folders) {
     if (sinceEvents.elapsed() >= s_.listingEventsEveryMs) {
+      addFound();
       QCoreApplication::processEvents();
       sinceEvents.restart();
     }
@@ -113,12 +126,25 @@ void PlaylistCommands::appendFolderFiles(ErrorTrap& t, const QStringList& folder
       QString path;
       if (!t.run(124, [&] { path = dir + QLatin1Char('/') + names[i]; })) continue;
       t.run(128, [&] {
-        if (!AddFolder::IsExistingFile(path)) return;
-        if (AddFolder::FileAttributes(path) == kPlainHiddenFile) return;
-        if (list_) list_->Add(path);
+        // ListFiles has just found `path` an existing file, by the same test.
+        // Only a name starting with "." can be a plain hidden file (34), so
+        // only those are examined again.
+        if (names[i].startsWith(QLatin1Char('.'))) {
+          if (!AddFolder::IsExistingFile(path)) return;
+          int attributes = 0;
+          try {
+            attributes = AddFolder::FileAttributes(path);
+          } catch (...) {
+            addFound();
+            throw;
+          }
+          if (attributes == kPlainHiddenFile) return;
+        }
+        found.push_back(path);
       });
     }
   }
+  addFound();
 }
 
 void PlaylistCommands::PushButton4_Click() {

@@ -28,6 +28,14 @@ void PlaylistModel::insertText(int row, const QString& text) {
   endInsertRows();
 }
 
+void PlaylistModel::appendTexts(const QStringList& texts) {
+  if (texts.isEmpty()) return;
+  const int first = static_cast<int>(rows_.size());
+  beginInsertRows({}, first, first + static_cast<int>(texts.size()) - 1);
+  rows_.append(texts);
+  endInsertRows();
+}
+
 void PlaylistModel::removeRowAt(int row) {
   beginRemoveRows({}, row, row);
   rows_.removeAt(row);

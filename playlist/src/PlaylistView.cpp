@@ -62,6 +62,12 @@ void PlaylistView::Add(const QString& text) {
   selectFirstOfEmpty(wasEmpty);
 }
 
+void PlaylistView::AddRows(const QStringList& texts) {
+  const bool wasEmpty = Count() == 0;
+  model_->appendTexts(texts);
+  selectFirstOfEmpty(wasEmpty);
+}
+
 void PlaylistView::Add(int position, const QString& text) {
   if (position < 1 || position > Count() + 1) throw std::out_of_range("Invalid list position");
   const bool wasEmpty = Count() == 0;

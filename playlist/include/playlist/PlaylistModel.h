@@ -7,6 +7,7 @@
 #include <QAbstractListModel>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace lentaro::playlist {
 
@@ -23,6 +24,9 @@ class PlaylistModel : public QAbstractListModel {
 
   // Rows are 0-based here; the view translates the list's 1-based positions.
   void insertText(int row, const QString& text);
+  // Appends the texts as rows in one insertion (one pair of row signals for
+  // the whole block, however long).
+  void appendTexts(const QStringList& texts);
   void removeRowAt(int row);
   void clearRows();
   const QString& textAt(int row) const { return rows_.at(row); }

@@ -15,6 +15,7 @@
 #include <QPersistentModelIndex>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <QTreeView>
 #include <optional>
 
@@ -56,6 +57,10 @@ class PlaylistView : public QTreeView {
 
   // Appends a row; into an empty list the new row becomes the selected one.
   void Add(const QString& text);
+  // Appends the texts as rows in one step, as Add would one by one: into an
+  // empty list the first new row becomes the selected one. The view lays
+  // the block out once instead of once per row.
+  void AddRows(const QStringList& texts);
   // Inserts at 1-based position (1..Count()+1); rows from there move down.
   void Add(int position, const QString& text);
   // Removes the row at 1-based position; rows below move up.
