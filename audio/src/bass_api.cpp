@@ -81,6 +81,13 @@ HSTREAM createStreamFromDecoder(std::unique_ptr<Decoder> decoder) {
   });
 }
 
+BOOL initWithOutput(std::function<std::unique_ptr<Output>(Mixer&)> make) {
+  return guarded(FALSE, [&]() -> BOOL {
+    if (!make) return fail(BASS_ERROR_ILLPARAM, FALSE);
+    return engine().initWithOutput(make) ? TRUE : FALSE;
+  });
+}
+
 uint64_t outputFramesRendered() {
   return engine().framesRendered();
 }

@@ -23,7 +23,9 @@ struct DecodeSource {
   const StreamFormat format;
   const int64_t lengthFrames;
   const bool module;
-  int64_t position = 0;  // next frame the decoder delivers (UI thread, unwrapped only)
+  // The next frame the decoder delivers while unwrapped: written by the UI
+  // thread, read by queries from any thread.
+  std::atomic<int64_t> position{0};
   std::atomic<bool> wrapped{false};
 
   int bytesPerFrame() const { return 2 * format.channels; }

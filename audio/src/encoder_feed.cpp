@@ -6,9 +6,11 @@
 //   blocks); it reads only accepting_;
 // - the writer thread (run()) owns proc_ after start: it drains ring_ into
 //   the pipe, reaps the child and publishes how it ended under stateMutex_,
-//   which nothing on the callback touches;
-// - the control side calls finish(), which hands the writer a deadline and
-//   joins it, and status(), a snapshot.
+//   which nothing on the callback touches; it starts with SIGPIPE blocked
+//   and sets ended_ last;
+// - control calls: close() hands the writer a deadline through atomics;
+//   finish() does that and joins it under finishMutex_; status() is a
+//   snapshot.
 #include <poll.h>
 #include <semaphore.h>
 #include <signal.h>
@@ -59,15 +61,39 @@ void discardPendingSigpipe() {
   }
 }
 
+// Blocks SIGPIPE on the calling thread for its lifetime and restores the
+// previous mask after; a thread started meanwhile inherits the block.
+class SigpipeBlocked {
+ public:
+  SigpipeBlocked() {
+    sigset_t pipeOnly;
+    sigemptyset(&pipeOnly);
+    sigaddset(&pipeOnly, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &pipeOnly, &previous_);
+  }
+  ~SigpipeBlocked() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  SigpipeBlocked(const SigpipeBlocked&) = delete;
+  SigpipeBlocked& operator=(const SigpipeBlocked&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
 class ProcessFeed final : public EncoderFeed {
  public:
-  ProcessFeed(EncoderProcess proc, uint32_t rate, uint16_t channels)
+  ProcessFeed(EncoderProcess proc, uint32_t rate, uint16_t channels, std::function<void()> onEnded)
       : channels_(channels),
         header_(makeStreamingWavHeader(rate, channels)),
         ring_(static_cast<std::size_t>(rate) * channels * kRingSeconds),
-        proc_(std::move(proc)) {
+        proc_(std::move(proc)),
+        onEnded_(std::move(onEnded)) {
     if (::sem_init(&wake_, 0, 0) != 0) throw std::system_error(errno, std::generic_category());
     try {
+      // The process keeps its own SIGPIPE disposition: a write to an
+      // encoder that has gone must fail with EPIPE on the writer, not end
+      // the program. The writer is born with the signal blocked, so not
+      // even its first write (the header) can raise it.
+      SigpipeBlocked blocked;
       writer_ = std::thread([this] { run(); });
     } catch (...) {
       ::sem_destroy(&wake_);
@@ -93,15 +119,26 @@ class ProcessFeed final : public EncoderFeed {
     if (n > 0) ::sem_post(&wake_);
   }
 
-  void finish(std::chrono::milliseconds bound) override {
-    std::lock_guard lock(finishMutex_);
-    if (!writer_.joinable()) return;
+  void close(Clock::time_point deadline) override {
     accepting_.store(false, std::memory_order_release);
-    deadlineNs_.store(toNs(Clock::now() + bound), std::memory_order_relaxed);
+    const int64_t ns = toNs(deadline);
+    int64_t current = deadlineNs_.load(std::memory_order_relaxed);
+    while (ns < current &&
+           !deadlineNs_.compare_exchange_weak(current, ns, std::memory_order_relaxed)) {
+    }
+    // Published by the release below: the writer reads the deadline only
+    // after it has seen closing_.
     closing_.store(true, std::memory_order_release);
     ::sem_post(&wake_);
-    writer_.join();
   }
+
+  void finish(std::chrono::milliseconds bound) override {
+    close(Clock::now() + bound);
+    std::lock_guard lock(finishMutex_);
+    if (writer_.joinable()) writer_.join();
+  }
+
+  bool ended() const override { return ended_.load(std::memory_order_acquire); }
 
   EncoderStatus status() const override {
     EncoderStatus s;
@@ -123,11 +160,12 @@ class ProcessFeed final : public EncoderFeed {
   }
 
   void run() {
-    sigset_t pipeOnly;
-    sigemptyset(&pipeOnly);
-    sigaddset(&pipeOnly, SIGPIPE);
-    ::pthread_sigmask(SIG_BLOCK, &pipeOnly, nullptr);
+    drain();
+    ended_.store(true, std::memory_order_release);
+    if (onEnded_) onEnded_();
+  }
 
+  void drain() {
     std::vector<int16_t> samples(kChunkSamples);
     std::vector<uint8_t> bytes(kChunkSamples * sizeof(int16_t));
     std::size_t headerLeft = 0;
@@ -246,27 +284,29 @@ class ProcessFeed final : public EncoderFeed {
 
   const uint16_t channels_;
   const std::array<uint8_t, kWavHeaderBytes> header_;
-  SpscRing<int16_t> ring_;
-  EncoderProcess proc_;
-  sem_t wake_;
+  SpscRing<int16_t> ring_;  // the callback writes, the writer reads
+  EncoderProcess proc_;     // the writer thread's once started
+  const std::function<void()> onEnded_;
+  sem_t wake_;  // posted by the callback and close(), waited on by the writer
 
-  std::atomic<bool> accepting_{true};
-  std::atomic<bool> closing_{false};
-  std::atomic<int64_t> deadlineNs_{std::numeric_limits<int64_t>::max()};
-  std::atomic<uint64_t> written_{0};
-  std::atomic<uint64_t> dropped_{0};
+  std::atomic<bool> accepting_{true};  // cleared by close() and the writer
+  std::atomic<bool> closing_{false};   // set by close()
+  std::atomic<int64_t> deadlineNs_{std::numeric_limits<int64_t>::max()};  // close()
+  std::atomic<uint64_t> written_{0};                                      // the writer
+  std::atomic<uint64_t> dropped_{0};  // the callback and the writer
+  std::atomic<bool> ended_{false};    // the writer, last thing it does
 
   mutable std::mutex stateMutex_;
-  EncoderStatus state_{.running = true};
+  EncoderStatus state_{.running = true};  // guarded by stateMutex_
 
   std::mutex finishMutex_;
-  std::thread writer_;
+  std::thread writer_;  // guarded by finishMutex_ once running
 };
 
 }  // namespace
 
 std::unique_ptr<EncoderFeed> startEncoderFeed(const std::vector<std::string>& argv, int rate,
-                                              int channels) {
+                                              int channels, std::function<void()> onEnded) {
   if (rate <= 0 || rate > 768000 || channels <= 0 || channels > 8) return nullptr;
   try {
     std::optional<EncoderProcess> proc = EncoderProcess::spawn(argv);
@@ -274,7 +314,7 @@ std::unique_ptr<EncoderFeed> startEncoderFeed(const std::vector<std::string>& ar
     // If the feed cannot be built, the process is destroyed with it, which
     // kills and reaps the child.
     return std::make_unique<ProcessFeed>(std::move(*proc), static_cast<uint32_t>(rate),
-                                         static_cast<uint16_t>(channels));
+                                         static_cast<uint16_t>(channels), std::move(onEnded));
   } catch (...) {
     return nullptr;
   }

@@ -75,8 +75,9 @@ std::optional<EncoderProcess> EncoderProcess::spawn(const std::vector<std::strin
     rc = posix_spawnattr_init(&s.attr);
     s.attrReady = rc == 0;
   }
-  // The engine ignores or blocks SIGPIPE for itself; both would be inherited
-  // across exec, so the child gets default dispositions and an open mask.
+  // A blocked or ignored SIGPIPE in the spawning thread (the application
+  // may ignore it for itself) would be inherited across exec, so the child
+  // gets the default disposition and an open mask.
   sigset_t none, defaults;
   sigemptyset(&none);
   sigemptyset(&defaults);

@@ -2,16 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 
 #include "engine_error.h"
 
 namespace lentaro::audio {
 
 namespace {
-// How long an encoder gets to write the end of its file once its input is
-// closed: bounded, so closing the window never hangs for good.
-constexpr std::chrono::milliseconds kEncoderFinishBound{5000};
 // The decode-ahead thread keeps this much sound queued beyond two device
 // periods; more would delay tempo and pitch changes.
 constexpr int kAheadMargin = 512;
@@ -24,25 +20,34 @@ Engine& Engine::instance() {
 
 bool Engine::init(int device, DWORD /*freq*/, DWORD flags) {
   if (output_) return fail(BASS_ERROR_ALREADY, false);
-  // A dead encoder must not take the program down with it on the next write.
-  std::signal(SIGPIPE, SIG_IGN);
-  auto mixer = std::make_unique<Mixer>();
-  std::unique_ptr<Output> output;
+  OutputFactory make;
   if (flags & BASS_DEVICE_MANUAL) {
-    output = makeManualOutput();
+    make = [](Mixer&) { return makeManualOutput(); };
   } else if (device == 0) {
-    output = makeNoSoundOutput(*mixer, kOutputRate);
+    make = [](Mixer& m) { return makeNoSoundOutput(m, kOutputRate); };
   } else if (device == -1 || device == 1) {
-    output = makeDeviceOutput(*mixer, kOutputRate);
+    make = [](Mixer& m) { return makeDeviceOutput(m, kOutputRate); };
   } else {
     return fail(BASS_ERROR_DEVICE, false);
   }
+  return initWithOutput(make);
+}
+
+bool Engine::initWithOutput(const OutputFactory& make) {
+  if (output_) return fail(BASS_ERROR_ALREADY, false);
+  auto mixer = std::make_unique<Mixer>();
+  std::unique_ptr<Output> output = make(*mixer);
+  if (!output) return fail(BASS_ERROR_DRIVER, false);
   mixer_ = std::move(mixer);
   if (!output->start()) {
+    output.reset();
     mixer_.reset();
     return fail(BASS_ERROR_DRIVER, false);
   }
   output_ = std::move(output);
+  finishWake_ = false;
+  finishQuit_ = false;
+  finisher_ = std::thread([this] { finishLoop(); });
   if (output_->kind() != Output::Kind::kManual) {
     quit_.store(false);
     decodeThread_ = std::thread([this] { decodeLoop(); });
@@ -58,13 +63,26 @@ bool Engine::shutdown() {
   output_->stop();  // from here on no callback runs
   std::map<DWORD, Entry> entries;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    TableLock lock(mutex_);
     entries.swap(table_);
     active_.clear();
+    // Every encoder still running gets the rest of its input and the end
+    // of it, all against one deadline: the wait below is bounded once, not
+    // once per encoder. Those closed before keep their own, earlier one.
+    std::vector<DWORD> all;
+    for (const auto& [handle, record] : encoders_) {
+      if (record->feed) all.push_back(handle);
+    }
+    closeEncoders(lock, all, Clock::now() + kEncoderFinishBound);
   }
-  for (auto& [handle, entry] : entries) {
-    if (entry.tempo) retire(entry);
+  {
+    std::lock_guard<std::mutex> lock(finishMutex_);
+    finishQuit_ = true;
+    finishWake_ = true;
   }
+  finishCv_.notify_one();
+  // Bounded: every writer kills its process at its deadline and then ends.
+  if (finisher_.joinable()) finisher_.join();
   entries.clear();
   output_.reset();
   mixer_.reset();
@@ -80,7 +98,7 @@ DWORD Engine::addSource(std::unique_ptr<Decoder> decoder, bool module) {
   }
   Entry entry;
   entry.source = std::make_shared<DecodeSource>(std::move(decoder), module);
-  std::lock_guard<std::mutex> lock(mutex_);
+  TableLock lock(mutex_);
   const DWORD h = newHandle();
   table_.emplace(h, std::move(entry));
   setLastError(BASS_OK);
@@ -91,7 +109,7 @@ DWORD Engine::createTempo(DWORD sourceHandle, DWORD flags) {
   if (!output_) return fail(BASS_ERROR_INIT, DWORD{0});
   std::shared_ptr<DecodeSource> src;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    TableLock lock(mutex_);
     auto it = table_.find(sourceHandle);
     if (it == table_.end()) return fail(BASS_ERROR_HANDLE, DWORD{0});
     if (it->second.tempo) return fail(BASS_ERROR_ILLTYPE, DWORD{0});  // not a decoding channel
@@ -102,6 +120,8 @@ DWORD Engine::createTempo(DWORD sourceHandle, DWORD flags) {
   auto ch = std::make_shared<TempoChannel>(src, (flags & BASS_SAMPLE_LOOP) != 0,
                                            (flags & BASS_FX_FREESOURCE) != 0);
   if (!mixer_->add(ch.get())) {
+    // Every slot holds a channel: the source stays as it was, wrappable
+    // again once a channel is freed.
     src->wrapped.store(false);
     return fail(BASS_ERROR_MEM, DWORD{0});
   }
@@ -109,7 +129,7 @@ DWORD Engine::createTempo(DWORD sourceHandle, DWORD flags) {
   entry.source = src;
   entry.tempo = ch;
   entry.sourceHandle = (flags & BASS_FX_FREESOURCE) ? sourceHandle : 0;
-  std::lock_guard<std::mutex> lock(mutex_);
+  TableLock lock(mutex_);
   const DWORD h = newHandle();
   table_.emplace(h, std::move(entry));
   active_.push_back(ch);
@@ -120,7 +140,7 @@ DWORD Engine::createTempo(DWORD sourceHandle, DWORD flags) {
 bool Engine::freeChannel(DWORD handle) {
   Entry entry;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    TableLock lock(mutex_);
     auto it = table_.find(handle);
     if (it == table_.end()) return fail(BASS_ERROR_HANDLE, false);
     entry = std::move(it->second);
@@ -130,41 +150,42 @@ bool Engine::freeChannel(DWORD handle) {
       if (entry.sourceHandle != 0) table_.erase(entry.sourceHandle);
     }
   }
-  if (entry.tempo) retire(entry);
+  if (entry.tempo) {
+    // Waits for a running callback, so outside the table lock. From here
+    // on nothing pushes into the channel's feeds, and closing them loses
+    // nothing that was played.
+    if (mixer_) mixer_->remove(entry.tempo.get());
+    TableLock lock(mutex_);
+    closeEncoders(lock, entry.encoders, Clock::now() + kEncoderFinishBound);
+  }
   setLastError(BASS_OK);
   return true;
 }
 
-void Engine::retire(const Entry& entry) {
-  if (mixer_) mixer_->remove(entry.tempo.get());
-  std::vector<std::shared_ptr<EncoderRecord>> records;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (DWORD e : entry.encoders) {
-      auto it = encoders_.find(e);
-      if (it != encoders_.end()) records.push_back(it->second);
-    }
+void Engine::closeEncoders(const TableLock&, const std::vector<DWORD>& handles,
+                           Clock::time_point deadline) {
+  for (DWORD e : handles) {
+    auto it = encoders_.find(e);
+    if (it != encoders_.end() && it->second->feed) it->second->feed->close(deadline);
   }
-  // No callback sees the channel any more, so nothing pushes into these.
-  for (auto& r : records) r->feed->finish(kEncoderFinishBound);
 }
 
 std::shared_ptr<TempoChannel> Engine::tempo(DWORD handle) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  TableLock lock(mutex_);
   auto it = table_.find(handle);
   if (it == table_.end()) return nullptr;
   return it->second.tempo;
 }
 
 std::shared_ptr<DecodeSource> Engine::source(DWORD handle) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  TableLock lock(mutex_);
   auto it = table_.find(handle);
   if (it == table_.end() || it->second.tempo) return nullptr;
   return it->second.source;
 }
 
 std::shared_ptr<DecodeSource> Engine::formatOf(DWORD handle) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  TableLock lock(mutex_);
   auto it = table_.find(handle);
   if (it == table_.end()) return nullptr;
   return it->second.source;
@@ -178,40 +199,124 @@ DWORD Engine::startEncoder(DWORD channel, std::vector<std::string> argv) {
   std::shared_ptr<TempoChannel> ch = tempo(channel);
   if (!ch) return fail(BASS_ERROR_HANDLE, DWORD{0});
   if (argv.empty() || argv[0].empty()) return fail(BASS_ERROR_CREATE, DWORD{0});
+  std::unique_ptr<EncoderFeed> feed =
+      startEncoderFeed(argv, kOutputRate, kOutputChannels, [this] { wakeFinisher(); });
+  if (!feed) return fail(BASS_ERROR_CREATE, DWORD{0});
   auto record = std::make_shared<EncoderRecord>();
-  record->channel = channel;
-  record->feed = startEncoderFeed(argv, kOutputRate, kOutputChannels);
-  if (!record->feed) return fail(BASS_ERROR_CREATE, DWORD{0});
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto it = table_.find(channel);
-  if (it == table_.end() || !ch->attachFeed(record->feed.get())) {
-    record->feed->finish(std::chrono::milliseconds(0));
-    return fail(it == table_.end() ? BASS_ERROR_HANDLE : BASS_ERROR_ALREADY, DWORD{0});
+  record->channel = ch;
+  int error = BASS_OK;
+  DWORD h = 0;
+  {
+    TableLock lock(mutex_);
+    auto it = table_.find(channel);
+    if (it == table_.end()) {
+      error = BASS_ERROR_HANDLE;  // freed meanwhile
+    } else if (!ch->attachFeed(feed.get())) {
+      error = BASS_ERROR_ALREADY;  // kMaxFeeds encoders on it already
+    } else {
+      h = newHandle();
+      record->feed = std::move(feed);
+      encoders_.emplace(h, record);
+      liveEncoders_.push_back(record);
+      it->second.encoders.push_back(h);
+    }
   }
-  const DWORD h = newHandle();
-  encoders_.emplace(h, record);
-  it->second.encoders.push_back(h);
+  if (error != BASS_OK) {
+    // It never got any sound: killed and reaped at once, outside the lock.
+    feed->finish(std::chrono::milliseconds(0));
+    return fail(error, DWORD{0});
+  }
   setLastError(BASS_OK);
   return h;
 }
 
 bool Engine::encoderStatus(DWORD handle, EncoderStatus* out) {
-  std::shared_ptr<EncoderRecord> record;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    TableLock lock(mutex_);
     auto it = encoders_.find(handle);
     if (it == encoders_.end()) return fail(BASS_ERROR_HANDLE, false);
-    record = it->second;
+    const EncoderRecord& record = *it->second;
+    *out = record.feed ? record.feed->status() : record.last;
   }
-  *out = record->feed->status();
   setLastError(BASS_OK);
   return true;
+}
+
+void Engine::wakeFinisher() {
+  {
+    std::lock_guard<std::mutex> lock(finishMutex_);
+    finishWake_ = true;
+  }
+  finishCv_.notify_one();
+}
+
+void Engine::finishLoop() {
+  std::unique_lock<std::mutex> lock(finishMutex_);
+  for (;;) {
+    finishCv_.wait(lock, [this] { return finishWake_; });
+    finishWake_ = false;
+    const bool quitting = finishQuit_;
+    lock.unlock();
+    const bool none = releaseEndedFeeds();
+    lock.lock();
+    // Each writer that ends sets finishWake_ again, so none is missed.
+    if (quitting && none) return;
+  }
+}
+
+bool Engine::releaseEndedFeeds() {
+  struct Ended {
+    std::shared_ptr<EncoderRecord> record;
+    EncoderFeed* feed;
+    std::shared_ptr<TempoChannel> channel;  // null once the channel is gone
+  };
+  std::vector<Ended> ended;
+  bool running = false;
+  {
+    TableLock lock(mutex_);
+    for (auto it = liveEncoders_.begin(); it != liveEncoders_.end();) {
+      EncoderRecord& r = **it;
+      if (r.feed->ended()) {
+        ended.push_back({*it, r.feed.get(), r.channel.lock()});
+        it = liveEncoders_.erase(it);
+      } else {
+        running = true;
+        ++it;
+      }
+    }
+  }
+  if (ended.empty()) return !running;
+  // A channel that still lives (its encoder ended on its own) may be in a
+  // callback that holds the feed: take it off, then let that callback
+  // finish. A channel that is gone was removed from the mixer first.
+  bool detached = false;
+  for (const Ended& e : ended) {
+    if (e.channel) {
+      e.channel->detachFeed(e.feed);
+      detached = true;
+    }
+  }
+  if (detached) mixer_->waitForCallback();
+  std::vector<std::unique_ptr<EncoderFeed>> released;
+  {
+    TableLock lock(mutex_);
+    for (Ended& e : ended) {
+      e.record->last = e.record->feed->status();
+      released.push_back(std::move(e.record->feed));
+    }
+  }
+  // Outside the lock: joins writers that have returned or are about to,
+  // and frees their rings. The last reference to a freed channel may go
+  // here too.
+  released.clear();
+  ended.clear();
+  return !running;
 }
 
 void Engine::pumpAll(int targetFrames, bool dropStale) {
   std::vector<std::shared_ptr<TempoChannel>> list;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    TableLock lock(mutex_);
     list = active_;
   }
   for (auto& ch : list) {
@@ -240,13 +345,14 @@ int Engine::renderManual(int16_t* out, int frames) {
 }
 
 void Engine::decodeLoop() {
-  using Clock = std::chrono::steady_clock;
   auto nextCheck = Clock::now();
   std::vector<std::shared_ptr<TempoChannel>> list;
   while (!quit_.load()) {
+    // Read every pass: a device reopened by keepAlive() may run with
+    // another period.
     const int target = 2 * output_->periodFrames() + kAheadMargin;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      TableLock lock(mutex_);
       list = active_;
     }
     bool worked = false;
@@ -254,7 +360,7 @@ void Engine::decodeLoop() {
     list.clear();  // holds no channel between passes
     if (Clock::now() >= nextCheck) {
       output_->keepAlive();
-      nextCheck = Clock::now() + std::chrono::milliseconds(250);
+      nextCheck = Clock::now() + output_->keepAliveInterval();
     }
     // Idle: half a device period. The queue holds two periods and more,
     // and control calls prepare their own first chunks, so this never

@@ -24,7 +24,11 @@ void Mixer::remove(TempoChannel* channel) {
     if (slot.compare_exchange_strong(expected, nullptr)) break;
   }
   // A callback that started before the slot was cleared may still hold the
-  // pointer: wait until it has finished. Later callbacks cannot see it.
+  // pointer. Later callbacks cannot see it.
+  waitForCallback();
+}
+
+void Mixer::waitForCallback() const {
   const uint64_t seq = callbackSeq_.load();
   if (seq & 1) {
     while (callbackSeq_.load() == seq) std::this_thread::yield();
@@ -32,22 +36,23 @@ void Mixer::remove(TempoChannel* channel) {
 }
 
 void Mixer::render(int16_t* out, int frames) {
-  callbackSeq_.fetch_add(1);
+  // Odd, and new for every callback: names it to the channels.
+  const uint64_t callback = callbackSeq_.fetch_add(1) + 1;
   while (frames > 0) {
     const int n = std::min(frames, kMaxBlock);
-    renderBlock(out, n);
+    renderBlock(out, n, callback);
     out += 2 * n;
     frames -= n;
   }
   callbackSeq_.fetch_add(1);
 }
 
-void Mixer::renderBlock(int16_t* out, int frames) {
+void Mixer::renderBlock(int16_t* out, int frames, uint64_t callback) {
   std::fill(mix_.begin(), mix_.begin() + 2 * frames, 0.0f);
   for (auto& slot : slots_) {
     TempoChannel* ch = slot.load();
     if (ch == nullptr || !ch->isPlaying()) continue;
-    const int got = ch->render(channel_.data(), frames);
+    const int got = ch->render(channel_.data(), frames, callback);
     if (got <= 0) continue;
     bool pcmReady = false;
     for (int f = 0; f < TempoChannel::kMaxFeeds; ++f) {

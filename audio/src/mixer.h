@@ -3,9 +3,12 @@
 //
 // render() is the output callback (one thread at a time: the device
 // thread, the no-sound thread or an offline render); it reads the channel
-// slots without locks. add()/remove() are control calls; remove() returns
-// only once no callback can still be using the channel, so the caller may
-// then release it.
+// slots without locks. add()/remove() are control calls (the UI thread,
+// never under the engine's table lock); remove() returns only once no
+// callback can still be using the channel, so the caller may then release
+// it. waitForCallback() is the same wait for anything else a callback may
+// hold (an encoder feed taken off a channel); any thread but the
+// callback's.
 #pragma once
 
 #include <array>
@@ -24,8 +27,11 @@ class Mixer {
 
   Mixer();
 
+  // False when all kSlots are taken.
   bool add(TempoChannel* channel);
   void remove(TempoChannel* channel);
+  // Returns once a callback running at the time of the call has finished.
+  void waitForCallback() const;
 
   // Callback: frames of interleaved 16-bit stereo.
   void render(int16_t* out, int frames);
@@ -34,12 +40,14 @@ class Mixer {
   uint64_t framesRendered() const { return rendered_.load(std::memory_order_relaxed); }
 
  private:
-  void renderBlock(int16_t* out, int frames);
+  void renderBlock(int16_t* out, int frames, uint64_t callback);
 
+  // Written by add()/remove(), read by the callback.
   std::array<std::atomic<TempoChannel*>, kSlots> slots_{};
-  // Odd while a callback runs; remove() waits for it to move on.
+  // Callback-written: odd while a callback runs; waitForCallback() waits
+  // for it to move on.
   std::atomic<uint64_t> callbackSeq_{0};
-  std::atomic<uint64_t> rendered_{0};
+  std::atomic<uint64_t> rendered_{0};  // callback-written, read anywhere
   // Callback-only scratch, sized once here.
   std::vector<float> mix_;
   std::vector<float> channel_;

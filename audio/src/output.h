@@ -3,6 +3,7 @@
 // BASS_Lentaro_RenderOutput).
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 namespace lentaro::audio {
@@ -15,15 +16,22 @@ class Output {
 
   virtual ~Output() = default;
   virtual Kind kind() const = 0;
-  // Frames the mixer is asked for at a time.
+  // Frames the mixer is asked for at a time. Any thread.
   virtual int periodFrames() const { return 512; }
-  // Starts calling the mixer. False when no device could be opened.
+  // Control thread (init and shutdown). Starts calling the mixer. False
+  // when no device could be opened.
   virtual bool start() = 0;
-  // Stops calling the mixer; once it returns no callback runs.
+  // Control thread, after the decode-ahead thread has ended. Stops calling
+  // the mixer; once it returns no callback runs.
   virtual void stop() = 0;
-  // Called now and then from the engine's own thread: reopens a device
-  // that went away. Returns false while there is none.
+  // Called every keepAliveInterval() from the engine's decode-ahead thread
+  // (never alongside start() or stop()): reopens a device that went away,
+  // possibly with another period. Returns false while there is none; the
+  // channels keep their state and go on where they were once it is back.
   virtual bool keepAlive() { return true; }
+  virtual std::chrono::milliseconds keepAliveInterval() const {
+    return std::chrono::milliseconds(250);
+  }
 };
 
 // The system's default output through SDL2.

@@ -47,8 +47,8 @@ class NoSoundOutput final : public Output {
 
   Mixer& mixer_;
   const int rate_;
-  std::atomic<bool> quit_{false};
-  std::thread thread_;
+  std::atomic<bool> quit_{false};  // set by stop(), read by the render thread
+  std::thread thread_;             // start() and stop(): the control thread
 };
 
 class ManualOutput final : public Output {

@@ -79,9 +79,13 @@ class SdlOutput final : public Output {
 
   Mixer& mixer_;
   const int rate_;
+  // start() and stop() on the control thread, keepAlive() on the
+  // decode-ahead thread: never at the same time (the engine starts that
+  // thread after start() and joins it before stop()). SDL's callback
+  // touches neither.
   SDL_AudioDeviceID device_ = 0;
   bool subsystem_ = false;
-  std::atomic<int> period_{kDeviceFrames};
+  std::atomic<int> period_{kDeviceFrames};  // written by open(), read anywhere
 };
 
 }  // namespace

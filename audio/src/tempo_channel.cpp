@@ -29,50 +29,63 @@ TempoChannel::TempoChannel(std::shared_ptr<DecodeSource> source, bool loop, bool
 
 // ---- control ----------------------------------------------------------
 
+bool TempoChannel::changeState(int from, int to) {
+  uint64_t word = control_.load(std::memory_order_acquire);
+  do {
+    if (from >= 0 && stateOf(word) != from) return false;
+  } while (
+      !control_.compare_exchange_weak(word, pack(epochOf(word), to), std::memory_order_acq_rel));
+  return true;
+}
+
 void TempoChannel::play(bool restart) {
-  {
-    std::lock_guard<std::mutex> lock(producerMutex_);
-    if (restart || endReached_.load(std::memory_order_acquire)) {
-      restartAt(0);
-    } else {
-      fill(kPrefillFrames);
-    }
+  ProducerLock lock(producerMutex_);
+  // The generation cannot change here: only restartAt() moves it, under
+  // this lock.
+  const uint64_t epoch = epochOf(control_.load(std::memory_order_acquire));
+  if (restart || endedEpoch_.load(std::memory_order_acquire) == epoch) {
+    restartAt(lock, 0);
+  } else {
+    fill(lock, kPrefillFrames);
   }
-  state_.store(kPlaying, std::memory_order_release);
+  changeState(-1, kPlaying);
 }
 
 void TempoChannel::pause() {
-  int expected = kPlaying;
-  state_.compare_exchange_strong(expected, kPaused, std::memory_order_acq_rel);
+  changeState(kPlaying, kPaused);
 }
 
 void TempoChannel::stop() {
-  state_.store(kStopped, std::memory_order_release);
+  changeState(-1, kStopped);
 }
 
 int TempoChannel::activity() const {
-  const int s = state_.load(std::memory_order_acquire);
+  const int s = stateOf(control_.load(std::memory_order_acquire));
   if (s == kPlaying && stalled_.load(std::memory_order_relaxed)) return BASS_ACTIVE_STALLED;
   return s;
 }
 
 void TempoChannel::seek(int64_t frame) {
-  std::lock_guard<std::mutex> lock(producerMutex_);
-  restartAt(frame);
+  ProducerLock lock(producerMutex_);
+  restartAt(lock, frame);
 }
 
-void TempoChannel::restartAt(int64_t frame) {
+void TempoChannel::restartAt(const ProducerLock& lock, int64_t frame) {
   seekPos_.store(frame, std::memory_order_relaxed);
-  endReached_.store(false, std::memory_order_relaxed);
-  // The consumer drops everything older than the new epoch from here on.
-  producedEpoch_ = requestEpoch_.fetch_add(1, std::memory_order_acq_rel) + 1;
+  // A new generation, same state. The consumer drops everything older
+  // from here on, and an end it hears in an older one no longer counts.
+  uint64_t word = control_.load(std::memory_order_acquire);
+  while (!control_.compare_exchange_weak(word, pack(epochOf(word) + 1, stateOf(word)),
+                                         std::memory_order_acq_rel)) {
+  }
+  producedEpoch_ = epochOf(word) + 1;
   writtenThisEpoch_ = 0;
   stage_.reset(frame);
-  fill(kPrefillFrames);
+  fill(lock, kPrefillFrames);
 }
 
 int64_t TempoChannel::position(bool atBlockStart) const {
-  const uint64_t req = requestEpoch_.load(std::memory_order_acquire);
+  const uint64_t req = epochOf(control_.load(std::memory_order_acquire));
   if (pubEpoch_.load(std::memory_order_acquire) != req) {
     return seekPos_.load(std::memory_order_relaxed);
   }
@@ -83,19 +96,28 @@ int64_t TempoChannel::position(bool atBlockStart) const {
 bool TempoChannel::attachFeed(EncoderFeed* feed) {
   for (auto& slot : feeds_) {
     EncoderFeed* expected = nullptr;
-    if (slot.compare_exchange_strong(expected, feed, std::memory_order_acq_rel)) return true;
+    if (slot.compare_exchange_strong(expected, feed, std::memory_order_seq_cst)) return true;
   }
   return false;
+}
+
+void TempoChannel::detachFeed(EncoderFeed* feed) {
+  for (auto& slot : feeds_) {
+    EncoderFeed* expected = feed;
+    // Sequentially consistent with the mixer's callback counter: either a
+    // callback sees the empty slot, or the waiter sees that callback run.
+    if (slot.compare_exchange_strong(expected, nullptr, std::memory_order_seq_cst)) return;
+  }
 }
 
 // ---- producer ---------------------------------------------------------
 
 bool TempoChannel::pump(int targetFrames) {
-  std::lock_guard<std::mutex> lock(producerMutex_);
-  return fill(targetFrames) > 0;
+  ProducerLock lock(producerMutex_);
+  return fill(lock, targetFrames) > 0;
 }
 
-size_t TempoChannel::fill(int targetFrames) {
+size_t TempoChannel::fill(const ProducerLock&, int targetFrames) {
   stage_.setParams(tempo_.load(std::memory_order_relaxed), pitch_.load(std::memory_order_relaxed));
   const size_t wanted = static_cast<size_t>((targetFrames + kChunkFrames - 1) / kChunkFrames);
   size_t made = 0;
@@ -123,7 +145,7 @@ int64_t TempoChannel::placeOf(const Chunk& c, int offset) const {
 }
 
 void TempoChannel::dropStale() {
-  const uint64_t req = requestEpoch_.load(std::memory_order_acquire);
+  const uint64_t req = epochOf(control_.load(std::memory_order_acquire));
   if (cur_.epoch < req) curOffset_ = cur_.frames;
   while (curOffset_ >= cur_.frames || cur_.epoch < req) {
     if (ring_.readSpace() == 0) return;
@@ -133,8 +155,11 @@ void TempoChannel::dropStale() {
   }
 }
 
-int TempoChannel::render(float* out, int frames) {
-  const uint64_t req = requestEpoch_.load(std::memory_order_acquire);
+int TempoChannel::render(float* out, int frames, uint64_t callback) {
+  // A seek may land while this runs; chunks of its new generation are
+  // newer than req and play, and the end below is checked against the
+  // generation of the chunk that ended, not against req.
+  const uint64_t req = epochOf(control_.load(std::memory_order_acquire));
   const float target = volume_.load(std::memory_order_relaxed);
   if (!gainPrimed_) {
     gain_ = target;  // the first sound starts at the set volume, no fade-in
@@ -142,6 +167,7 @@ int TempoChannel::render(float* out, int frames) {
   }
   int done = 0;
   bool started = false;
+  int64_t start = 0;
   bool ended = false;
   while (done < frames) {
     if (cur_.epoch < req) curOffset_ = cur_.frames;
@@ -155,7 +181,7 @@ int TempoChannel::render(float* out, int frames) {
       continue;
     }
     if (!started) {
-      pubStart_.store(placeOf(cur_, curOffset_), std::memory_order_relaxed);
+      start = placeOf(cur_, curOffset_);
       started = true;
     }
     const int n = std::min(frames - done, cur_.frames - curOffset_);
@@ -174,15 +200,25 @@ int TempoChannel::render(float* out, int frames) {
   }
   if (cur_.epoch >= req) {
     const int64_t end = placeOf(cur_, curOffset_);
-    if (!started) pubStart_.store(end, std::memory_order_relaxed);
+    // The device plays the whole callback's buffer next: its start is
+    // where this channel's first block of it began, unless a seek came
+    // in between.
+    if (callback != startCallback_ || cur_.epoch != startEpoch_) {
+      pubStart_.store(started ? start : end, std::memory_order_relaxed);
+      startCallback_ = callback;
+      startEpoch_ = cur_.epoch;
+    }
     pubEnd_.store(end, std::memory_order_relaxed);
-    pubEpoch_.store(req, std::memory_order_release);
+    pubEpoch_.store(cur_.epoch, std::memory_order_release);
   }
   stalled_.store(done < frames && !ended, std::memory_order_relaxed);
   if (ended) {
-    endReached_.store(true, std::memory_order_release);
-    int expected = kPlaying;
-    state_.compare_exchange_strong(expected, kStopped, std::memory_order_acq_rel);
+    endedEpoch_.store(cur_.epoch, std::memory_order_release);
+    // Stops only a channel still playing in the generation that ended: a
+    // seek, pause or stop since then makes this fail and stands.
+    uint64_t expected = pack(cur_.epoch, kPlaying);
+    control_.compare_exchange_strong(expected, pack(cur_.epoch, kStopped),
+                                     std::memory_order_acq_rel);
   }
   return done;
 }

@@ -2,13 +2,18 @@
 // volume, play state, position and attached encoder feeds.
 //
 // Three sides, each with its own thread rule:
-// - control (the UI thread, under the engine's table lock or holding a
-//   reference): play, pause, stop, seek, attributes, position;
+// - control (the UI thread, holding a reference taken under the engine's
+//   table lock): play, pause, stop, seek, attributes, position;
 // - producer (pump(): the decode-ahead thread, or a control call or an
-//   offline render, serialised by the producer lock): fills the ring;
+//   offline render, serialised by producerMutex_): fills the ring;
 // - consumer (render(), dropStale(): the output callback only): takes
 //   chunks from the ring, never blocks, allocates or locks.
 // They meet only in atomics and the single-producer/single-consumer ring.
+//
+// The play state and the seek generation share one atomic word, so the
+// callback can stop the channel at the end of the stream only if no seek
+// (and no pause or stop) came in between: an end heard in an old
+// generation never undoes a newer seek.
 #pragma once
 
 #include <array>
@@ -36,12 +41,15 @@ class TempoChannel {
   TempoChannel& operator=(const TempoChannel&) = delete;
 
   // ---- control ----
+  // restart, or a stream that was heard to its end since the last seek:
+  // from the start. Otherwise on from where it stands.
   void play(bool restart);
   void pause();
   void stop();
   int activity() const;  // BASS_ACTIVE_*
   // Sample-exact; prepares the first chunks from the new place before it
-  // returns, so the next callback already plays them.
+  // returns, so the next callback already plays them. Leaves the play
+  // state as it is.
   void seek(int64_t frame);
   void setTempo(float percent) { tempo_.store(percent, std::memory_order_relaxed); }
   void setPitch(float semitones) { pitch_.store(semitones, std::memory_order_relaxed); }
@@ -49,13 +57,19 @@ class TempoChannel {
   float tempo() const { return tempo_.load(std::memory_order_relaxed); }
   float pitch() const { return pitch_.load(std::memory_order_relaxed); }
   float volume() const { return volume_.load(std::memory_order_relaxed); }
-  // The audible source frame. atBlockStart: the output plays the last
-  // rendered block after the call (a device); otherwise the rendered sound
-  // counts as heard (offline render, the no-sound device).
+  // The audible source frame. atBlockStart: the output plays what the
+  // last callback rendered after it returns (a device), so the place is
+  // where that callback began; otherwise the rendered sound counts as
+  // heard (offline render, the no-sound device).
   int64_t position(bool atBlockStart) const;
   const std::shared_ptr<DecodeSource>& source() const { return source_; }
   bool ownsSource() const { return ownsSource_; }
+  // Any thread. False when all kMaxFeeds slots are taken. After
+  // detachFeed() a callback that read the feed before may still be using
+  // it: the caller waits for the mixer (Mixer::waitForCallback) before
+  // releasing it.
   bool attachFeed(EncoderFeed* feed);
+  void detachFeed(EncoderFeed* feed);
 
   // ---- producer ----
   // Applies pending attributes and fills the ring to `targetFrames` queued
@@ -63,19 +77,34 @@ class TempoChannel {
   bool pump(int targetFrames);
 
   // ---- consumer ----
-  bool isPlaying() const { return state_.load(std::memory_order_acquire) == kPlaying; }
+  bool isPlaying() const { return stateOf(control_.load(std::memory_order_acquire)) == kPlaying; }
   // Renders up to `frames` stereo frames after volume into out; returns
-  // how many it had (fewer when stalled or at the end).
-  int render(float* out, int frames);
+  // how many it had (fewer when stalled or at the end). `callback` names
+  // the output callback this block belongs to (one callback may take
+  // several blocks); it must differ from one callback to the next.
+  int render(float* out, int frames, uint64_t callback);
   // Drops chunks from before the last seek.
   void dropStale();
-  EncoderFeed* feed(int i) const { return feeds_[i].load(std::memory_order_acquire); }
+  EncoderFeed* feed(int i) const { return feeds_[i].load(std::memory_order_seq_cst); }
 
   static constexpr int kRingChunks = 24;
 
  private:
-  void restartAt(int64_t frame);  // producer lock held
-  size_t fill(int targetFrames);  // producer lock held; returns the chunks made
+  using ProducerLock = std::lock_guard<std::mutex>;
+
+  // control_ packs the seek generation (upper bits) and the State (lowest
+  // two bits).
+  static constexpr uint64_t kStateBits = 3;
+  static uint64_t epochOf(uint64_t word) { return word >> 2; }
+  static int stateOf(uint64_t word) { return static_cast<int>(word & kStateBits); }
+  static uint64_t pack(uint64_t epoch, int state) {
+    return epoch << 2 | static_cast<uint64_t>(state);
+  }
+  // Sets the state, keeping the generation. `from` < 0: from any state.
+  bool changeState(int from, int to);
+
+  void restartAt(const ProducerLock&, int64_t frame);
+  size_t fill(const ProducerLock&, int targetFrames);  // returns the chunks made
   int64_t placeOf(const Chunk& c, int offset) const;
 
   const std::shared_ptr<DecodeSource> source_;
@@ -83,36 +112,44 @@ class TempoChannel {
   const bool ownsSource_;
   const int64_t length_;
 
-  // Control -> producer and consumer.
+  // Control -> producer and consumer (atomics, written by control calls;
+  // the generation in control_ changes only under producerMutex_, the
+  // state also from the callback at the end of the stream).
   std::atomic<float> tempo_{0};
   std::atomic<float> pitch_{0};
   std::atomic<float> volume_{1};
-  std::atomic<int> state_{kStopped};
-  std::atomic<uint64_t> requestEpoch_{1};
+  std::atomic<uint64_t> control_{pack(1, kStopped)};
   std::atomic<int64_t> seekPos_{0};
+  // Filled by attachFeed() (control), emptied by detachFeed() (the
+  // engine's finisher thread), read by the callback.
   std::array<std::atomic<EncoderFeed*>, kMaxFeeds> feeds_{};
 
-  // Producer.
+  // Producer: guarded by producerMutex_.
   std::mutex producerMutex_;
   TempoStage stage_;
   uint64_t producedEpoch_ = 1;
   size_t writtenThisEpoch_ = 0;
   Chunk scratch_;
 
+  // Written by the producer, read by the consumer (its own rules).
   SpscRing<Chunk> ring_{kRingChunks};
 
-  // Consumer.
+  // Consumer: the output callback's thread only.
   Chunk cur_;  // epoch 0: stale, so the first render takes from the ring
   int curOffset_ = 0;
   float gain_ = 1;
   bool gainPrimed_ = false;
+  // The callback and the generation pubStart_ was last published for.
+  uint64_t startCallback_ = 0;
+  uint64_t startEpoch_ = 0;
 
-  // Consumer -> control.
+  // Consumer -> control (atomics, written by the callback only).
   std::atomic<uint64_t> pubEpoch_{0};
   std::atomic<int64_t> pubStart_{0};
   std::atomic<int64_t> pubEnd_{0};
   std::atomic<bool> stalled_{false};
-  std::atomic<bool> endReached_{false};
+  // The generation whose stream was heard to its end (0: none yet).
+  std::atomic<uint64_t> endedEpoch_{0};
 };
 
 }  // namespace lentaro::audio

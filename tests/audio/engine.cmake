@@ -1,7 +1,9 @@
-# Engine tests: generated signals on the manual and no-sound outputs.
+# Engine tests: generated signals on the manual and no-sound outputs and a
+# stand-in device, stand-in encoder programs, and the lock-free ring.
 lentaro_add_gtest(NAME engine_tests
   SOURCES engine_signals.h engine_channel_test.cpp engine_dsp_test.cpp
-          engine_threads_test.cpp
+          engine_threads_test.cpp engine_encoder_end_test.cpp spsc_ring_test.cpp
+          tempo_channel_test.cpp
   LIBS lentaro_audio_internal
   LABELS audio)
 

@@ -3,20 +3,12 @@
 #include <gmock/gmock.h>
 
 #include "engine_signals.h"
+#include "mixer.h"
 
 namespace lentaro::audio::test {
 namespace {
 
 using Channel = ManualEngine;
-
-// Every frame of `out` continues the counter from `first`, wrapping at
-// `length`.
-void expectCounterRun(const std::vector<int16_t>& out, int64_t first, int64_t length) {
-  for (size_t i = 0; i < out.size() / 2; ++i) {
-    const int64_t want = (first + static_cast<int64_t>(i)) % length;
-    ASSERT_EQ(counterFrame(&out[2 * i]), want) << "output frame " << i;
-  }
-}
 
 TEST(EngineLifecycle, CallsBeforeInitAndTwiceFail) {
   EXPECT_EQ(BASS_GetVersion() >> 16, 0x0204u);
@@ -184,6 +176,28 @@ TEST_F(Channel, WithoutLoopTheChannelEndsAndPlayStartsOver) {
   expectCounterRun(render(10), 0, 1000);
 }
 
+// The end of a non-looping stream heard before a seek never counts after
+// it: the channel plays on from the new place, and once stopped at the
+// end, a seek makes the next play go on from there instead of from 0.
+TEST_F(Channel, ASeekWhileTheLastChunkPlaysIsNotUndoneByTheEnd) {
+  const int64_t len = 20000;
+  const HSTREAM ch = tempoChannel(counter(len));
+  ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+  expectCounterRun(render(static_cast<int>(len) - 10), 0, len);
+  ASSERT_TRUE(BASS_ChannelSetPosition(ch, 10000 * 4, BASS_POS_BYTE));
+  expectCounterRun(render(3000), 10000, len);
+  EXPECT_EQ(BASS_ChannelIsActive(ch), DWORD{BASS_ACTIVE_PLAYING});
+  EXPECT_EQ(BASS_ChannelGetPosition(ch, BASS_POS_BYTE), 13000u * 4);
+
+  render(8000);  // to the end and past it
+  EXPECT_EQ(BASS_ChannelIsActive(ch), DWORD{BASS_ACTIVE_STOPPED});
+  ASSERT_TRUE(BASS_ChannelSetPosition(ch, 5000 * 4, BASS_POS_BYTE));
+  EXPECT_EQ(BASS_ChannelIsActive(ch), DWORD{BASS_ACTIVE_STOPPED}) << "a seek does not start play";
+  ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+  expectCounterRun(render(1000), 5000, len);
+  EXPECT_EQ(BASS_ChannelGetPosition(ch, BASS_POS_BYTE), 6000u * 4);
+}
+
 TEST_F(Channel, SeeksAreSampleExactAndDropBufferedSound) {
   const int64_t len = 200000;
   const HSTREAM ch = tempoChannel(counter(len), BASS_FX_FREESOURCE | BASS_SAMPLE_LOOP);
@@ -270,6 +284,33 @@ TEST_F(Channel, MonoPlaysOnBothSidesAndChannelsMix) {
   ASSERT_TRUE(BASS_ChannelPlay(b, FALSE));
   const auto two = render(4410);
   EXPECT_NEAR(rms(two, 0, 4410) / rms(one, 0, 4410), 2.0, 0.01);
+}
+
+// The mixer has a fixed number of slots: one channel more is refused with
+// BASS_ERROR_MEM, leaves its source as it was, and fits once another
+// channel is freed.
+TEST_F(Channel, RunningOutOfMixerSlotsIsRefusedAndRecovers) {
+  std::vector<HSTREAM> channels;
+  for (int i = 0; i < Mixer::kSlots; ++i) {
+    channels.push_back(tempoChannel(counter(1000)));
+    ASSERT_NE(channels.back(), 0u) << "channel " << i;
+  }
+  ASSERT_TRUE(BASS_ChannelPlay(channels.back(), FALSE));
+  const HSTREAM src = createStreamFromDecoder(counter(5000));
+  EXPECT_EQ(BASS_FX_TempoCreate(src, BASS_FX_FREESOURCE), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_MEM);
+  EXPECT_EQ(BASS_ChannelGetLength(src, BASS_POS_BYTE), 5000u * 4) << "the source is still there";
+  expectCounterRun(render(500), 0, 1000);  // the others play on
+
+  ASSERT_TRUE(BASS_StreamFree(channels[100]));
+  ASSERT_TRUE(BASS_StreamFree(channels.back()));
+  const HSTREAM ch = BASS_FX_TempoCreate(src, BASS_FX_FREESOURCE);
+  ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+  ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+  expectCounterRun(render(3000), 0, 5000);
+  EXPECT_EQ(BASS_ChannelGetPosition(ch, BASS_POS_BYTE), 3000u * 4);
+  EXPECT_NE(BASS_FX_TempoCreate(createStreamFromDecoder(counter(10)), 0), 0u) << "the freed slot";
+  EXPECT_EQ(BASS_FX_TempoCreate(createStreamFromDecoder(counter(10)), 0), 0u) << "full again";
 }
 
 }  // namespace

@@ -74,9 +74,9 @@ TEST_F(Recording, LameRecordsWhatIsPlayedAfterTempoPitchAndVolume) {
   renderPaced(enc, 3.0);
   ASSERT_TRUE(BASS_StreamFree(ch));  // ends the encoder, which finishes the file
 
-  BASS_ENCODE_STATUS st{};
-  ASSERT_TRUE(BASS_Encode_GetStatus(enc, &st)) << "readable after its channel is gone";
-  EXPECT_FALSE(st.running);
+  // Readable after its channel is gone, and after the engine has let go
+  // of the feed.
+  const BASS_ENCODE_STATUS st = endedStatus(enc);
   EXPECT_FALSE(st.failed);
   EXPECT_EQ(st.exitStatus, 0);
   EXPECT_EQ(st.bytesDropped, 0u);
@@ -102,6 +102,8 @@ TEST_F(Recording, TheCommandLineFormOfTheApplicationReachesLameIntact) {
   ASSERT_NE(byArgv, 0u);
   renderPaced(byArgv, 1.0);
   ASSERT_TRUE(BASS_StreamFree(ch));
+  EXPECT_EQ(endedStatus(byLine).exitStatus, 0);
+  EXPECT_EQ(endedStatus(byArgv).exitStatus, 0);
   EXPECT_NEAR(mp3Seconds(dir_ / "my song – ü.mp3"), 1.0, 0.03);
   EXPECT_NEAR(mp3Seconds(out), 1.0, 0.03);
 }
@@ -129,13 +131,10 @@ TEST_F(Recording, EncoderFailuresLeavePlaybackRunningAndAreReported) {
   EXPECT_EQ(BASS_ChannelIsActive(ch), DWORD{BASS_ACTIVE_PLAYING});
   ASSERT_TRUE(BASS_StreamFree(ch));
 
-  BASS_ENCODE_STATUS st{};
-  ASSERT_TRUE(BASS_Encode_GetStatus(quit, &st));
-  EXPECT_FALSE(st.running);
+  BASS_ENCODE_STATUS st = endedStatus(quit);
   EXPECT_TRUE(st.failed);
   EXPECT_EQ(st.exitStatus, 3);
-  ASSERT_TRUE(BASS_Encode_GetStatus(killed, &st));
-  EXPECT_FALSE(st.running);
+  st = endedStatus(killed);
   EXPECT_TRUE(st.failed);
   EXPECT_EQ(st.termSignal, 9);
   EXPECT_FALSE(BASS_Encode_GetStatus(0, &st));

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <numbers>
+#include <thread>
 #include <vector>
 
 #include "decoder.h"
@@ -83,6 +85,15 @@ inline std::unique_ptr<Decoder> clicks(int rate, double seconds, double period) 
   });
 }
 
+// Every frame of `out` continues the counter from `first`, wrapping at
+// `length`.
+inline void expectCounterRun(const std::vector<int16_t>& out, int64_t first, int64_t length) {
+  for (size_t i = 0; i < out.size() / 2; ++i) {
+    const int64_t want = (first + static_cast<int64_t>(i)) % length;
+    ASSERT_EQ(counterFrame(&out[2 * i]), want) << "output frame " << i;
+  }
+}
+
 // Renders `frames` stereo frames of the manual output.
 inline std::vector<int16_t> render(int frames) {
   std::vector<int16_t> out(2 * static_cast<size_t>(frames));
@@ -129,6 +140,22 @@ inline HSTREAM tempoChannel(std::unique_ptr<Decoder> d, DWORD flags = BASS_FX_FR
   const HSTREAM ch = BASS_FX_TempoCreate(src, flags);
   EXPECT_NE(ch, 0u);
   return ch;
+}
+
+// The status of an encoder once its process has ended. Freeing its channel
+// returns at once; the engine finishes the encoder on a thread of its own
+// within its bound (five seconds, then a kill), so this waits a bit longer
+// for the process, never for sound.
+inline BASS_ENCODE_STATUS endedStatus(HENCODE enc) {
+  using namespace std::chrono_literals;
+  BASS_ENCODE_STATUS st{};
+  const auto giveUp = std::chrono::steady_clock::now() + 10s;
+  while (BASS_Encode_GetStatus(enc, &st) && st.running &&
+         std::chrono::steady_clock::now() < giveUp) {
+    std::this_thread::sleep_for(1ms);
+  }
+  EXPECT_FALSE(st.running) << "encoder " << enc << " still running";
+  return st;
 }
 
 class ManualEngine : public ::testing::Test {

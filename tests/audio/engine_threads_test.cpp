@@ -1,18 +1,23 @@
 // The engine with its own threads running: the no-sound device's render
-// thread, the decode-ahead thread and SDL's callback (through SDL's disk
-// driver). Meant to run under ThreadSanitizer and AddressSanitizer too.
+// thread, the decode-ahead thread, SDL's callback (through SDL's disk
+// driver), and a stand-in device that goes away and comes back. Meant to
+// run under ThreadSanitizer and AddressSanitizer too.
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
 
 #include "engine_signals.h"
+#include "mixer.h"
+#include "output.h"
 
 namespace lentaro::audio::test {
 namespace {
@@ -171,6 +176,118 @@ TEST(DeviceOutput, TheDeviceCallbackPlaysTheStreamInOrder) {
     ++next;
   }
   EXPECT_GE(next, 20000);
+}
+
+// A stand-in for the SDL device whose callback thread is the test's own.
+// Like the SDL output's keepAlive(), the engine's check finds a lost device
+// closed and tries to open one, which works once it is back, here with
+// another period.
+class FakeDevice final : public Output {
+ public:
+  explicit FakeDevice(Mixer& mixer) : mixer_(mixer) {}
+
+  Kind kind() const override { return Kind::kDevice; }
+  int periodFrames() const override { return period_.load(); }
+  std::chrono::milliseconds keepAliveInterval() const override { return 1ms; }
+  bool start() override { return true; }
+  void stop() override { unplug(); }
+  bool keepAlive() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!open_ && present_) {
+      period_.store(nextPeriod_);
+      open_ = true;
+      ++reopened_;
+    }
+    ++checks_;
+    checked_.notify_all();
+    return open_;
+  }
+
+  // One device period, as the device would ask for it; nothing while the
+  // device is gone.
+  bool callback(std::vector<int16_t>& out) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!open_) return false;
+    }
+    const int frames = period_.load();
+    out.assign(2 * static_cast<size_t>(frames), 0);
+    mixer_.render(out.data(), frames);
+    return true;
+  }
+  void unplug() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = present_ = false;
+  }
+  void plugIn(int period) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    present_ = true;
+    nextPeriod_ = period;
+  }
+  // Waits for `n` more checks by the engine; false if they do not come.
+  bool waitForChecks(int n) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const int target = checks_ + n;
+    return checked_.wait_for(lock, 5s, [&] { return checks_ >= target; });
+  }
+  int reopened() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return reopened_;
+  }
+
+ private:
+  Mixer& mixer_;
+  std::atomic<int> period_{512};
+  std::mutex mutex_;  // guards everything below
+  std::condition_variable checked_;
+  bool open_ = true;
+  bool present_ = true;
+  int nextPeriod_ = 512;
+  int checks_ = 0;
+  int reopened_ = 0;
+};
+
+class LostDevice : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(initWithOutput([this](Mixer& mixer) {
+      auto d = std::make_unique<FakeDevice>(mixer);
+      device_ = d.get();
+      return d;
+    }));
+  }
+  void TearDown() override { EXPECT_TRUE(BASS_Free()); }
+  FakeDevice* device_ = nullptr;  // the engine's
+};
+
+// The decode-ahead thread keeps checking a lost device until it opens
+// again, and fills for the period the reopened device asks for; the
+// channel keeps playing and goes on exactly where it was.
+TEST_F(LostDevice, TheEngineReopensItAndPlaybackGoesOnWhereItWas) {
+  const int64_t len = 44100 * 10;
+  const HSTREAM ch = tempoChannel(counter(len), BASS_FX_FREESOURCE | BASS_SAMPLE_LOOP);
+  ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+  std::vector<int16_t> out;
+  ASSERT_TRUE(device_->callback(out));
+  expectCounterRun(out, 0, len);
+
+  device_->unplug();
+  EXPECT_FALSE(device_->callback(out));
+  ASSERT_TRUE(device_->waitForChecks(3)) << "the engine stopped checking the device";
+  EXPECT_EQ(device_->reopened(), 0);
+  EXPECT_EQ(BASS_ChannelIsActive(ch), DWORD{BASS_ACTIVE_PLAYING}) << "no device stops no channel";
+  EXPECT_EQ(BASS_ChannelGetPosition(ch, BASS_POS_BYTE), 0u) << "the last block began at 0";
+
+  // A check reopens it with four times the period; the one after it comes
+  // after a whole pass of the decode-ahead thread with that period.
+  device_->plugIn(2048);
+  ASSERT_TRUE(device_->waitForChecks(2));
+  EXPECT_EQ(device_->reopened(), 1);
+  ASSERT_TRUE(device_->callback(out));
+  ASSERT_EQ(out.size(), 2u * 2048);
+  expectCounterRun(out, 512, len);  // no gap though the period grew
+  EXPECT_EQ(BASS_ChannelIsActive(ch), DWORD{BASS_ACTIVE_PLAYING});
+  EXPECT_EQ(BASS_ChannelGetPosition(ch, BASS_POS_BYTE), 512u * 4);
 }
 
 }  // namespace

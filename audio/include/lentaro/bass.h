@@ -4,11 +4,19 @@
  * One engine per process. Decoding, the looping tempo/pitch channel, the
  * output device and the feed of an encoder process live behind these calls.
  *
- * Threads: every function here is called from the application's
- * user-interface thread unless its comment says otherwise. The engine runs
- * its own threads (the output callback, the decode-ahead thread, the
- * encoder writers) between BASS_Init and BASS_Free and never calls back into
- * the application.
+ * Threads: the application makes these calls from one thread, its
+ * user-interface thread (a test may use any one thread at a time). Besides,
+ * between BASS_Init and BASS_Free (never while either runs), the queries
+ * BASS_ChannelIsActive, BASS_ChannelGetPosition, BASS_ChannelGetLength,
+ * BASS_ChannelGetAttribute, BASS_ChannelBytes2Seconds,
+ * BASS_ChannelSeconds2Bytes and BASS_Encode_GetStatus may come from any
+ * other thread, on any handle, live or freed. BASS_GetVersion,
+ * BASS_FX_GetVersion and BASS_ErrorGetCode: any thread, any time. No call
+ * waits for sound or for an encoder process, except BASS_Free (bounded) and
+ * BASS_Lentaro_RenderOutput (which decodes). The engine runs its own
+ * threads (the output callback, the decode-ahead thread, the encoder
+ * writers and the thread that finishes encoders) between BASS_Init and
+ * BASS_Free and never calls back into the application.
  *
  * Errors: a call that fails returns 0 (or FALSE, or -1 where it says so) and
  * leaves a code from BassErrorCode for BASS_ErrorGetCode. A call that
@@ -49,19 +57,21 @@ typedef DWORD HENCODE;  /* an encoder attached to a channel */
 #define BASSVERSION 0x0204
 
 /* BASS_Init flags */
-#define BASS_DEVICE_MANUAL 0x40000000u /* Lentaro: no device thread; the
-                                          output is pulled with
-                                          BASS_Lentaro_RenderOutput (tests,
-                                          offline rendering) */
+/* Lentaro: no device thread; the output is pulled with
+ * BASS_Lentaro_RenderOutput (tests, offline rendering). */
+#define BASS_DEVICE_MANUAL 0x40000000u
 
 /* Channel creation flags */
-#define BASS_SAMPLE_LOOP 0x4u
+#define BASS_SAMPLE_LOOP 0x4u       /* BASS_FX_TempoCreate: repeat seamlessly */
+#define BASS_FX_FREESOURCE 0x10000u /* BASS_FX_TempoCreate: own the source */
+/* Accepted and without effect: every stream and module is a decoding
+ * channel, modules always get the decoder's volume ramping and a length
+ * measured at load, and paths are UTF-8. */
 #define BASS_MUSIC_RAMP 0x200u
 #define BASS_MUSIC_PRESCAN 0x20000u
 #define BASS_STREAM_DECODE 0x200000u
 #define BASS_MUSIC_DECODE BASS_STREAM_DECODE
-#define BASS_FX_FREESOURCE 0x10000u
-#define BASS_UNICODE 0x80000000u /* paths are UTF-8 here; accepted, no effect */
+#define BASS_UNICODE 0x80000000u
 
 /* BASS_ChannelIsActive results */
 #define BASS_ACTIVE_STOPPED 0
@@ -70,27 +80,30 @@ typedef DWORD HENCODE;  /* an encoder attached to a channel */
 #define BASS_ACTIVE_PAUSED 3
 
 /* Attributes */
-#define BASS_ATTRIB_VOL 2             /* 0 .. 1 */
-#define BASS_ATTRIB_TEMPO 0x10000     /* percent: speed factor 1 + t/100 */
+#define BASS_ATTRIB_VOL 2               /* 0 .. 1 */
+#define BASS_ATTRIB_TEMPO 0x10000       /* percent: speed factor 1 + t/100 */
 #define BASS_ATTRIB_TEMPO_PITCH 0x10001 /* semitones */
 
 /* Position modes */
 #define BASS_POS_BYTE 0
 
-/* BASS_Encode_Start flags */
+/* BASS_Encode_Start flags. Accepted and without effect: an encoder always
+ * ends with its channel. */
 #define BASS_ENCODE_AUTOFREE 0x40000u
 
 /* Error codes left by a failed call, read with BASS_ErrorGetCode. */
 enum BassErrorCode {
   BASS_OK = 0,
-  BASS_ERROR_MEM = 1,       /* out of memory */
+  BASS_ERROR_MEM = 1,       /* out of memory, or no room for another
+                               playable channel (256 at a time) */
   BASS_ERROR_FILEOPEN = 2,  /* the file is missing or cannot be read */
   BASS_ERROR_DRIVER = 3,    /* no output device could be opened */
   BASS_ERROR_HANDLE = 5,    /* 0, freed or unknown handle */
   BASS_ERROR_FORMAT = 6,    /* no decoder takes the file */
   BASS_ERROR_POSITION = 7,  /* position outside the file */
   BASS_ERROR_INIT = 8,      /* BASS_Init has not succeeded */
-  BASS_ERROR_ALREADY = 14,  /* already initialised */
+  BASS_ERROR_ALREADY = 14,  /* already initialised, already wrapped, or
+                               no room for another encoder on a channel */
   BASS_ERROR_ILLTYPE = 19,  /* attribute or mode not supported */
   BASS_ERROR_ILLPARAM = 20, /* an argument is invalid (NaN, null path...) */
   BASS_ERROR_DEVICE = 23,   /* no such device number */
@@ -110,46 +123,59 @@ DWORD BASS_FX_GetVersion(void);
 /* Code left by the last call of this interface on the calling thread. */
 int BASS_ErrorGetCode(void);
 
-/* Opens the output. device -1: the system's default output (SDL);
- * device 0: no sound, time still advances in real time on a thread of the
- * engine; BASS_DEVICE_MANUAL in flags: no thread at all, see
- * BASS_Lentaro_RenderOutput. freq is the output rate (44100). win is the
- * application's window, kept only as an identity; dsguid must be null.
- * Returns FALSE with BASS_ERROR_DRIVER when no device opens, or
- * BASS_ERROR_ALREADY when called twice without BASS_Free. */
+/* Opens the output. device -1 (or 1): the system's default output (SDL),
+ * reopened by the engine if it goes away; device 0: no sound, time still
+ * advances in real time on a thread of the engine; BASS_DEVICE_MANUAL in
+ * flags (any device): no output thread at all, see
+ * BASS_Lentaro_RenderOutput. The output always runs at 44100 Hz stereo:
+ * freq is not used. win is not used either (the output belongs to no
+ * window). dsguid must be null. Returns FALSE with BASS_ERROR_DRIVER when
+ * no device opens, BASS_ERROR_DEVICE for another device number,
+ * BASS_ERROR_ILLPARAM for a dsguid, or BASS_ERROR_ALREADY when called
+ * twice without BASS_Free. */
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* win, void* dsguid);
 
 /* Stops and releases every channel and encoder and closes the output.
- * Running encoders get the rest of their input and the end of it; waits,
- * bounded (a few seconds), for them to finish their files. */
+ * Running encoders get the rest of their input and the end of it; waits
+ * for them to finish their files, at most five seconds for all of them
+ * together, and kills what is still running then (also encoders of
+ * channels freed before that are still finishing). Their statuses stay
+ * readable. */
 BOOL BASS_Free(void);
 
 /* ---- Channels --------------------------------------------------------- */
 
-/* Opens a file as a decoding stream (flags must hold BASS_STREAM_DECODE).
+/* Opens a file as a decoding stream, whatever the flags (see above).
  * mem must be FALSE; offset and length must be 0. Returns 0 with
  * BASS_ERROR_FILEOPEN (missing or unreadable) or BASS_ERROR_FORMAT (no
  * decoder takes it). */
-HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length,
-                              DWORD flags);
+HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags);
 
 /* Opens a tracker module (MOD, S3M, XM, IT...) as a decoding channel.
- * Same contract as BASS_StreamCreateFile; freq 0 means the output rate. */
+ * Same contract as BASS_StreamCreateFile; freq is the rate it renders at,
+ * 0 meaning the output rate. */
 HMUSIC BASS_MusicLoad(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD flags,
                       DWORD freq);
 
 /* Wraps a decoding channel in a playable tempo/pitch channel. With
  * BASS_FX_FREESOURCE the new channel owns the source (freeing it frees the
  * source); with BASS_SAMPLE_LOOP it repeats from the start at the end,
- * seamlessly. Starts at tempo 0 %, pitch 0, volume 1, stopped. */
+ * seamlessly. Starts at tempo 0 %, pitch 0, volume 1, stopped. Returns 0
+ * with BASS_ERROR_HANDLE, BASS_ERROR_ILLTYPE (chan is a tempo channel),
+ * BASS_ERROR_ALREADY (chan is wrapped already) or BASS_ERROR_MEM (256
+ * tempo channels exist; freeing one makes room, and chan stays usable). */
 HSTREAM BASS_FX_TempoCreate(DWORD chan, DWORD flags);
 
-/* Frees a stream (and its owned source, and its encoder). Harmless on 0 or
- * a dead handle (returns FALSE, BASS_ERROR_HANDLE). */
+/* Frees a stream (and its owned source, and its encoders). Returns at once:
+ * an encoder gets the rest of its input and the end of it on a thread of
+ * the engine, and is killed if it has not exited five seconds later;
+ * BASS_Encode_GetStatus tells when it has ended. Harmless on 0 or a dead
+ * handle (returns FALSE, BASS_ERROR_HANDLE). */
 BOOL BASS_StreamFree(HSTREAM handle);
 BOOL BASS_MusicFree(HMUSIC handle);
 
-/* restart FALSE continues where the channel stands; TRUE starts over. */
+/* restart FALSE continues where the channel stands (from the start once it
+ * has played to its end, unless it was moved since); TRUE starts over. */
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
 BOOL BASS_ChannelPause(DWORD handle);
 /* Ends play; the channel stays and can be played again. */
@@ -182,10 +208,12 @@ QWORD BASS_ChannelSeconds2Bytes(DWORD handle, double pos);
  * input: 16-bit PCM at the output rate, stereo. The command line is split
  * into words at spaces; a pair of double quotes groups a word and is
  * removed; no shell is involved. The encoder ends when its channel is freed
- * (BASS_ENCODE_AUTOFREE) or at BASS_Free. proc must be null. Returns 0 with
- * BASS_ERROR_HANDLE or BASS_ERROR_CREATE. */
-HENCODE BASS_Encode_Start(DWORD handle, const char* cmdline, DWORD flags, void* proc,
-                          void* user);
+ * or at BASS_Free (see there), whatever the flags. An encoder that exits or
+ * stops reading early never stops the channel, nor the program (no
+ * SIGPIPE). At most 4 encoders per channel. proc must be null. Returns 0
+ * with BASS_ERROR_HANDLE, BASS_ERROR_CREATE (the program cannot be
+ * started), BASS_ERROR_ILLPARAM or BASS_ERROR_ALREADY (4 on it already). */
+HENCODE BASS_Encode_Start(DWORD handle, const char* cmdline, DWORD flags, void* proc, void* user);
 
 /* Lentaro: as BASS_Encode_Start, with the program and its arguments given
  * as a null-terminated argument vector (argv[0] is the program's path), so
@@ -194,7 +222,8 @@ HENCODE BASS_Encode_StartArgv(DWORD handle, const char* const* argv, DWORD flags
                               void* user);
 
 /* Lentaro: what became of an encoder. Stays readable after the encoder and
- * its channel are gone. */
+ * its channel are gone, also after BASS_Free, for as long as the program
+ * runs. */
 typedef struct BASS_ENCODE_STATUS {
   BOOL running;       /* the process has not ended yet */
   BOOL failed;        /* it ended with a non-zero status or a signal, or
@@ -202,7 +231,8 @@ typedef struct BASS_ENCODE_STATUS {
   int exitStatus;     /* exit code once ended, -1 while running or killed */
   int termSignal;     /* the signal that ended it, 0 otherwise */
   QWORD bytesWritten; /* bytes of WAV written to its input */
-  QWORD bytesDropped; /* bytes lost because the feed ring overflowed */
+  QWORD bytesDropped; /* bytes lost because the feed ring overflowed or the
+                         encoder stopped taking them */
 } BASS_ENCODE_STATUS;
 
 BOOL BASS_Encode_GetStatus(HENCODE handle, BASS_ENCODE_STATUS* status);
