@@ -1,6 +1,8 @@
 #include "PlaybackFixture.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <cmath>
 #include <cstdlib>
@@ -15,12 +17,16 @@ constexpr int kRate = 44100;
 
 class EngineEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override { ready = BASS_Init(0, kRate, BASS_DEVICE_MANUAL, nullptr, nullptr); }
+  void SetUp() override {
+    ready = BASS_Init(0, kRate, BASS_DEVICE_MANUAL, nullptr, nullptr);
+    initError = ready ? 0 : BASS_ErrorGetCode();
+  }
   void TearDown() override {
     if (ready) BASS_Free();
     ready = false;
   }
   bool ready = false;
+  int initError = 0;
 };
 
 EngineEnvironment* const engine =
@@ -30,6 +36,10 @@ EngineEnvironment* const engine =
 
 bool engineReady() {
   return engine->ready;
+}
+
+int engineInitError() {
+  return engine->initError;
 }
 
 PlaybackTest::PlaybackTest() {
@@ -95,6 +105,13 @@ std::vector<int16_t> PlaybackTest::render(double seconds) {
   }
   out.resize(static_cast<size_t>(done) * 2);
   return out;
+}
+
+void PlaybackTest::letARefreshTickPass() {
+  bool probed = false;
+  QTimer::singleShot(Playback::kRefreshMs * 3 / 2, &window, [&probed] { probed = true; });
+  while (!probed)
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 double PlaybackTest::position() {

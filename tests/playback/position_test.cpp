@@ -8,6 +8,10 @@
 namespace lentaro::playback::testing {
 namespace {
 
+// Nothing plays but what a test renders, so positions are exact up to the
+// rounding of frames to seconds.
+constexpr double kFrameExact = 0.001;  // seconds
+
 // Drags Slider1's thumb with the mouse until it shows `target`; returns the
 // point where the mouse stands, button still held.
 QPoint dragTo(QSlider* s, int target) {
@@ -79,18 +83,19 @@ TEST_F(PlaybackTest, DragHoldReleaseSeeksToTheReleasedSecond) {
   EXPECT_EQ(w.Timer2->interval(), 0);
   // Held: playback goes on, the display does not.
   render(1.5);
-  QTest::qWait(250);
+  letARefreshTickPass();
   EXPECT_EQ(w.Label3->text(), "Time: 00:02");
   EXPECT_EQ(w.Slider1->value(), 42);
-  EXPECT_NEAR(position(), 3.5, 0.1);
+  EXPECT_NEAR(position(), 3.5, kFrameExact);
 
   QTest::mouseRelease(w.Slider1, Qt::LeftButton, {}, at);
   EXPECT_NEAR(position(), 42.0, 0.01);
   EXPECT_TRUE(w.Timer2->isActive());
   EXPECT_EQ(w.Timer2->interval(), Playback::kRefreshMs);
   render(0.3);
-  QTest::qWait(250);  // the timer's own ticks
-  EXPECT_EQ(w.Label3->text(), "Time: 00:42");
+  // The timer's own ticks bring the display to the sound.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w.Label3->text() == "Time: 00:42"; }))
+      << w.Label3->text().toStdString();
   EXPECT_EQ(w.Slider1->value(), 42);
 
   // A click on the track right of the thumb: one page step (a second), and
@@ -111,20 +116,20 @@ TEST_F(PlaybackTest, KeysMoveThePositionSliderButDoNotSeek) {
   ASSERT_EQ(w.Slider1->value(), 5);
   QTest::keyClick(w.Slider1, Qt::Key_End);
   EXPECT_EQ(w.Slider1->value(), 180);
-  EXPECT_NEAR(position(), 5.0, 0.05);
+  EXPECT_NEAR(position(), 5.0, kFrameExact);
   pb->Timer2_Timer();
   EXPECT_EQ(w.Slider1->value(), 5);
 }
 
 TEST_F(PlaybackTest, ReleaseWithNothingPlayingChangesNothingVisible) {
-  // No engine needed: with no channel the seek is passed on and ignored.
+  // With no channel the seek is passed on and ignored.
   const QPoint mid(w.Slider1->width() / 2, w.Slider1->height() / 2);
   QTest::mousePress(w.Slider1, Qt::LeftButton, {}, mid);
   EXPECT_FALSE(w.Timer2->isActive());
   QTest::mouseRelease(w.Slider1, Qt::LeftButton, {}, mid);
   EXPECT_TRUE(w.Timer2->isActive());
   EXPECT_EQ(w.Timer2->interval(), Playback::kRefreshMs);
-  QTest::qWait(250);
+  letARefreshTickPass();
   EXPECT_EQ(w.Label3->text(), "Time:");
   EXPECT_EQ(w.Label2->text(), "Total Time:");
   EXPECT_TRUE(shown().empty());

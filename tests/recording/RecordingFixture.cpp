@@ -6,12 +6,54 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTest>
-#include <vector>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <cstdint>
 
+#include "playlist/PlaylistView.h"
 #include "shell/ErrorTrap.h"
 
 namespace lentaro::testing {
+
+namespace {
+
+constexpr unsigned long long kWavHeaderBytes = 44;
+constexpr unsigned long long kBytesPerFrame = 4;  // 16-bit stereo
+
+// Frames rendered per tick of the wait loop: small enough that the loop
+// looks at the channel often, large enough that a second takes few ticks.
+constexpr long long kBlockFrames = 2048;
+// How far rendering may run ahead of what the encoder has taken; its feed
+// holds more than this, so nothing is dropped.
+constexpr long long kMaxLeadFrames = kRate / 2;
+// The encoder may end its MP3 with up to a frame of padding that the
+// decoder cannot tell from sound.
+constexpr long long kEncoderSlackFrames = 1152;
+
+// Bounds on the waits for the encoder process, and on a press that never
+// returns; reached only when something is broken.
+constexpr int kEncoderWaitMs = 15000;
+constexpr int kWatchdogMs = 60000;
+
+// The window's start-up opens the default output; here it opens the manual
+// output, where sound advances only as a test renders it.
+BOOL initManualOutput(int /*device*/, DWORD freq, DWORD flags, void* win, void* guid) {
+  return BASS_Init(0, freq, flags | BASS_DEVICE_MANUAL, win, guid);
+}
+
+bool encoderLagsBehind(HENCODE encoder, long long rendered) {
+  BASS_ENCODE_STATUS status{};
+  if (!BASS_Encode_GetStatus(encoder, &status) || !status.running || status.failed) return false;
+  return wavBytes(rendered) > status.bytesWritten + kMaxLeadFrames * kBytesPerFrame;
+}
+
+}  // namespace
 
 Mp3Probe probeMp3(const QString& path) {
   Mp3Probe probe;
@@ -32,97 +74,66 @@ Mp3Probe probeMp3(const QString& path) {
     } while (r == MPG123_OK || r == MPG123_NEW_FORMAT);
     const int sampleBytes = mpg123_encsize(encoding);
     probe.decoded = r == MPG123_DONE && probe.rate > 0 && probe.channels > 0 && sampleBytes > 0;
-    if (probe.decoded)
-      probe.seconds = static_cast<double>(bytes) / (sampleBytes * probe.channels) / probe.rate;
+    if (probe.decoded) {
+      probe.frames = bytes / (sampleBytes * probe.channels);
+      probe.seconds = static_cast<double>(probe.frames) / static_cast<double>(probe.rate);
+    }
     mpg123_close(h);
   }
   mpg123_delete(h);
   return probe;
 }
 
+unsigned long long wavBytes(long long frames) {
+  return kWavHeaderBytes + static_cast<unsigned long long>(frames) * kBytesPerFrame;
+}
+
 double fedSeconds(const BASS_ENCODE_STATUS& status) {
-  constexpr double kHeader = 44;
-  constexpr double kBytesPerSecond = 44100.0 * 4;
-  return (static_cast<double>(status.bytesWritten) - kHeader) / kBytesPerSecond;
-}
-
-RecorderWindow::RecorderWindow(UiHost& ui) : window(new QWidget) {
-  ListView1 = new playlist::PlaylistView(window);
-  PushButton1 = new QPushButton(QStringLiteral("Play"), window);
-  PushButton7 = new QPushButton(QStringLiteral("Play and Record"), window);
-  Text1 = new QLineEdit(window);
-  Label2 = new QLabel(QStringLiteral("Total Time:"), window);
-  Label3 = new QLabel(QStringLiteral("Time:"), window);
-  Slider1 = new QSlider(Qt::Horizontal, window);
-  sldVolume = new QSlider(Qt::Horizontal, window);
-  sldVolume->setRange(0, 100);
-  sldVolume->setValue(100);
-  sldTempo[0] = new QSlider(Qt::Horizontal, window);
-  sldTempo[0]->setRange(-200, 200);
-  sldTempo[1] = new QSlider(Qt::Horizontal, window);
-  sldTempo[1]->setRange(-30, 30);
-  Frame1 = new QGroupBox(window);
-  Frame3 = new QGroupBox(window);
-  Timer2 = new QTimer(window);
-
-  playback::PlaybackWidgets pw;
-  pw.PushButton1 = PushButton1;
-  pw.PushButton7 = PushButton7;
-  pw.Frame1 = Frame1;
-  pw.Frame3 = Frame3;
-  pw.sldTempo[0] = sldTempo[0];
-  pw.sldTempo[1] = sldTempo[1];
-  pw.sldVolume = sldVolume;
-  pw.Slider1 = Slider1;
-  pw.Label2 = Label2;
-  pw.Label3 = Label3;
-  pw.Timer2 = Timer2;
-  pw.ListView1 = ListView1;
-  playback = new playback::Playback(ui, pw, window);
-
-  recording::RecordingWidgets rw;
-  rw.owner = window;
-  rw.PushButton1 = PushButton1;
-  rw.PushButton7 = PushButton7;
-  rw.Text1 = Text1;
-  rw.ListView1 = ListView1;
-  rw.Label2 = Label2;
-  rw.Label3 = Label3;
-  rw.Slider1 = Slider1;
-  recorder = new recording::PlayAndRecord(ui, *playback, rw, window);
-
-  QObject::connect(PushButton1, &QPushButton::clicked, playback,
-                   &playback::Playback::PushButton1_Click);
-  QObject::connect(PushButton7, &QPushButton::clicked, recorder,
-                   &recording::PlayAndRecord::PushButton7_Click);
-}
-
-RecorderWindow::~RecorderWindow() {
-  delete window;
+  if (status.bytesWritten <= kWavHeaderBytes) return 0;
+  return static_cast<double>(status.bytesWritten - kWavHeaderBytes) / kBytesPerFrame / kRate;
 }
 
 void RecordingTest::SetUp() {
-  w = std::make_unique<RecorderWindow>(ui);
-  if (!BASS_Init(0, 44100, 0, w->window, nullptr))
-    GTEST_SKIP() << "the engine's no-sound device does not open (code " << BASS_ErrorGetCode()
-                 << ")";
+  ASSERT_TRUE(settingsDir.isValid() && sources.isValid() && out.isValid());
+  QStandardPaths::setTestModeEnabled(true);
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
   ASSERT_TRUE(QFileInfo::exists(data("tone.mp3"))) << "generated test data missing";
-  w->Text1->setText(out.path() + "/");
+  ASSERT_NO_FATAL_FAILURE(openWindow());
 
   // Until playback can open a file there is nothing to record.
   w->ListView1->Add(data("tone.mp3"));
   ErrorTrap probe(ui, QStringLiteral("probe"));
-  const bool opens = w->playback->OpenSelectedFile(probe, 0);
-  BASS_StreamFree(w->state().CurrentChannel);
-  w->state().CurrentChannel = 0;
+  const bool opens = playback().OpenSelectedFile(probe, 0);
+  BASS_StreamFree(state().CurrentChannel);
+  state().CurrentChannel = 0;
   w->ListView1->Clear();
+  ASSERT_TRUE(opens) << "playback cannot open the generated test file";
   ui.messages.clear();
-  if (!opens) GTEST_SKIP() << "playback cannot open the test file yet";
 }
 
 void RecordingTest::TearDown() {
-  BASS_Free();
   w.reset();
+  BASS_Free();  // FALSE when the window's close has already freed it
+}
+
+void RecordingTest::openWindow() {
+  w.reset();
+  BASS_Free();
+  StartupServices services;
+  services.ui = &ui;
+  services.audio.init = &initManualOutput;
+  services.endProcess = [this](int status) { endStatuses.push_back(status); };
+  services.randomUnit = [] { return 0.5; };
+  services.appDir = qEnvironmentVariable("LENTARO_APP_DIR");
+  w = std::make_unique<Form1>(services);
+  ASSERT_TRUE(w->Form_Initialize())
+      << "the window did not start on the manual output: "
+      << (ui.messages.empty() ? std::string() : ui.messages.back().text.toStdString());
+  ASSERT_NE(w->playback_, nullptr) << "playback is not wired";
+  ASSERT_NE(w->playAndRecord_, nullptr) << "Play and Record is not wired";
+  ui.messages.clear();
+  w->Text1->setText(out.path() + QLatin1Char('/'));
 }
 
 QString RecordingTest::data(const char* name) {
@@ -139,36 +150,123 @@ QString RecordingTest::copySource(const char* dataName, const QString& name, QSt
   return path;
 }
 
-void RecordingTest::recordFor(int ms, const std::function<void()>& stop,
-                              const std::function<void()>& during) {
-  // Timers die with `scope`, so none fires after a press that returned early.
-  QObject scope;
-  QTimer::singleShot(ms, &scope, [&] {
-    if (during) during();
-    stop();
+void RecordingTest::render(long long frames) {
+  std::vector<int16_t> block(2 * kBlockFrames);
+  while (frames > 0) {
+    const int n = static_cast<int>(std::min(frames, kBlockFrames));
+    ASSERT_EQ(BASS_Lentaro_RenderOutput(block.data(), n), n) << "code " << BASS_ErrorGetCode();
+    frames -= n;
+  }
+}
+
+void RecordingTest::record(std::vector<RenderStep> steps) {
+  const HENCODE before = recorder().lastEncoder();
+  recordedFrames = 0;
+  watchdogFired = false;
+  std::size_t next = 0;
+  long long due = steps.empty() ? 0 : steps.front().frames;
+  bool inStep = false;
+  bool renderFailed = false;
+  std::vector<int16_t> block(2 * kBlockFrames);
+
+  // One block per tick: the wait loop looks at the channel between blocks,
+  // as it would between device periods. Ticks before the encoder has
+  // started (the press's own event steps) and ticks nested in a step
+  // render nothing.
+  QTimer driver;
+  driver.setInterval(0);
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    if (inStep || next >= steps.size() || !w) return;
+    const HENCODE encoder = recorder().lastEncoder();
+    if (encoder == before) return;
+    if (recordedFrames < due) {
+      if (encoderLagsBehind(encoder, recordedFrames)) {
+        QThread::msleep(1);  // the encoder process catches up
+        return;
+      }
+      const int n = static_cast<int>(std::min(kBlockFrames, due - recordedFrames));
+      if (BASS_Lentaro_RenderOutput(block.data(), n) != n) {
+        renderFailed = true;
+        next = steps.size();
+        BASS_ChannelStop(state().CurrentChannel);
+        return;
+      }
+      recordedFrames += n;
+      return;
+    }
+    inStep = true;
+    const std::function<void()> action = steps[next++].action;
+    if (action) action();
+    inStep = false;
+    if (next < steps.size()) due += steps[next].frames;
   });
-  QTimer::singleShot(ms + 20000, &scope, [this] {
+
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [this] {
     watchdogFired = true;
-    BASS_ChannelStop(w->state().CurrentChannel);
+    if (w) BASS_ChannelStop(state().CurrentChannel);
   });
+
+  driver.start();
+  watchdog.start(kWatchdogMs);
   w->PushButton7->click();
+  driver.stop();
+  watchdog.stop();
+  EXPECT_FALSE(renderFailed) << "the output did not render (code " << BASS_ErrorGetCode() << ")";
   EXPECT_FALSE(watchdogFired) << "the recording did not stop when told";
+  EXPECT_EQ(next, steps.size()) << "the press returned before every step had run";
+}
+
+void RecordingTest::recordFor(long long frames, const std::function<void()>& stop,
+                              const std::function<void()>& during) {
+  record({{frames, [&] {
+             if (during) during();
+             stop();
+           }}});
+}
+
+bool RecordingTest::waitForEncoderEnd() {
+  const HENCODE encoder = recorder().lastEncoder();
+  QElapsedTimer waited;
+  waited.start();
+  BASS_ENCODE_STATUS status{};
+  while (BASS_Encode_GetStatus(encoder, &status) && status.running) {
+    if (waited.elapsed() > kEncoderWaitMs) return false;
+    QThread::msleep(2);
+  }
+  return BASS_Encode_GetStatus(encoder, &status) && !status.running;
 }
 
 bool RecordingTest::finishRecording() {
-  BASS_StreamFree(w->state().CurrentChannel);
-  const HENCODE encoder = w->recorder->lastEncoder();
+  BASS_StreamFree(state().CurrentChannel);
+  const HENCODE encoder = recorder().lastEncoder();
   QElapsedTimer waited;
   waited.start();
-  while (waited.elapsed() < 15000) {
+  while (waited.elapsed() < kEncoderWaitMs) {
     if (BASS_Encode_GetStatus(encoder, &finished) && !finished.running) return true;
-    QTest::qWait(20);
+    QCoreApplication::processEvents();
+    QThread::msleep(5);
   }
   return false;
 }
 
-double RecordingTest::positionSeconds() const {
-  const HSTREAM channel = w->state().CurrentChannel;
+void RecordingTest::expectMp3OfAllRendered(const QString& mp3) {
+  EXPECT_FALSE(finished.failed);
+  EXPECT_EQ(finished.bytesDropped, 0u);
+  EXPECT_EQ(finished.bytesWritten, wavBytes(recordedFrames))
+      << "the encoder was fed " << fedSeconds(finished) << " s of " << recordedFrames
+      << " frames rendered";
+  const Mp3Probe probe = probeMp3(mp3);
+  ASSERT_TRUE(probe.decoded) << mp3.toStdString();
+  EXPECT_EQ(probe.rate, kRate);
+  EXPECT_EQ(probe.channels, 2);
+  EXPECT_NEAR(static_cast<double>(probe.frames), static_cast<double>(recordedFrames),
+              static_cast<double>(kEncoderSlackFrames));
+}
+
+double RecordingTest::positionSeconds() {
+  const HSTREAM channel = state().CurrentChannel;
   return BASS_ChannelBytes2Seconds(channel, BASS_ChannelGetPosition(channel, BASS_POS_BYTE));
 }
 
