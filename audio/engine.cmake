@@ -7,7 +7,9 @@ set(LENTARO_AUDIO_ENGINE_SOURCES
   src/tempo_stage.h src/tempo_stage.cpp
   src/tempo_channel.h src/tempo_channel.cpp
   src/mixer.h src/mixer.cpp
-  src/output.h src/output_sdl.cpp src/output_nosound.cpp
+  src/output.h src/output_device.cpp src/output_pulse.cpp src/output_sdl.cpp
+  src/output_nosound.cpp
+  src/thread_priority.h src/thread_priority.cpp
   src/engine.h src/engine.cpp
   src/bass_api.cpp
 )

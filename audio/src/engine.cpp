@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "engine_error.h"
+#include "thread_priority.h"
 
 namespace lentaro::audio {
 
@@ -345,6 +346,9 @@ int Engine::renderManual(int16_t* out, int frames) {
 }
 
 void Engine::decodeLoop() {
+  // A device's channels must be filled in time however busy the machine
+  // is; the no-sound device is only a clock and keeps ordinary priority.
+  if (output_->kind() == Output::Kind::kDevice) raiseThreadPriority(ThreadRole::kDecode);
   auto nextCheck = Clock::now();
   std::vector<std::shared_ptr<TempoChannel>> list;
   while (!quit_.load()) {

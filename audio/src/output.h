@@ -34,8 +34,12 @@ class Output {
   }
 };
 
-// The system's default output through SDL2.
+// The system's default output: a PulseAudio server when one answers
+// (unless SDL_AUDIODRIVER names another driver), SDL2 otherwise.
 std::unique_ptr<Output> makeDeviceOutput(Mixer& mixer, int rate);
+// Those two routes on their own.
+std::unique_ptr<Output> makePulseOutput(Mixer& mixer, int rate);
+std::unique_ptr<Output> makeSdlOutput(Mixer& mixer, int rate);
 // No sound; a thread of the engine renders and drops blocks in real time.
 std::unique_ptr<Output> makeNoSoundOutput(Mixer& mixer, int rate);
 // No thread at all; rendering is pulled.

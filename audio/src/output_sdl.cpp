@@ -90,7 +90,7 @@ class SdlOutput final : public Output {
 
 }  // namespace
 
-std::unique_ptr<Output> makeDeviceOutput(Mixer& mixer, int rate) {
+std::unique_ptr<Output> makeSdlOutput(Mixer& mixer, int rate) {
   return std::make_unique<SdlOutput>(mixer, rate);
 }
 
