@@ -3,12 +3,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
 #include <array>
 #include <utility>
 
+#include "AddDialogsHost.h"
 #include "HoverRules.h"
 #include "PictureButton.h"
 #include "app/Skin.h"
@@ -110,7 +112,11 @@ Form1::Form1(StartupServices services, QWidget* parent)
   setObjectName(QStringLiteral("Form1"));
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+  // The frame is this widget's parent but this object's property: leave it
+  // before it goes, so that it does not delete this a second time.
+  if (frame_) frame_->takeCentralWidget();
+}
 
 void Form1::buildWindow() {
   built_ = true;
@@ -133,6 +139,7 @@ void Form1::buildWindow() {
   wirePlaylist();
   wirePlayback();
   wireRecording();
+  buildFrame();
 
   Form_Load();
 }
@@ -245,6 +252,8 @@ void Form1::nameForScreenReaders() {
   }};
   for (const auto& [widget, name] : names)
     if (widget) widget->setAccessibleName(QString::fromLatin1(name));
+  // The list's hint is read out with it, not only shown on hovering.
+  ListView1->setAccessibleDescription(ListView1->toolTip());
 }
 
 void Form1::watchPointerRules() {

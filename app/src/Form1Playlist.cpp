@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <exception>
 
+#include "AddDialogsHost.h"
 #include "app/Form1.h"
 #include "playlist/BusyState.h"
 #include "playlist/PlaylistCommands.h"
@@ -31,7 +32,8 @@ class WindowBusyState : public QObject, public playlist::BusyState {
 void Form1::wirePlaylist() {
   auto* busy = new WindowBusyState(pointer(), this);
   playlist::PlaylistServices s;
-  s.ui = &ui();
+  addDialogs_ = std::make_unique<AddDialogsHost>(ui());
+  s.ui = addDialogs_.get();
   s.busy = busy;
   s.owner = this;
   s.appDir = appDir();

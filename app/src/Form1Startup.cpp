@@ -80,7 +80,8 @@ bool Form1::Form_Initialize() {
 
 void* Form1::hWnd() {
   if (!built_) buildWindow();
-  return reinterpret_cast<void*>(winId());
+  // The window the program shows: the frame around this controls' area.
+  return reinterpret_cast<void*>(window()->winId());
 }
 
 void Form1::Form_Load() {
@@ -129,14 +130,15 @@ void Form1::Text1_Change() {
 
 void Form1::showCentred() {
   if (!built_) buildWindow();
-  if (QScreen* where = screen() ? screen() : QGuiApplication::primaryScreen()) {
+  QWidget* shown = window();  // the outer window with the menu and status bars
+  if (QScreen* where = shown->screen() ? shown->screen() : QGuiApplication::primaryScreen()) {
     // move() places the frame; the frame's size is known once the native
     // window exists (hWnd above made it).
-    QRect frame = frameGeometry();
+    QRect frame = shown->frameGeometry();
     frame.moveCenter(where->availableGeometry().center());
-    move(frame.topLeft());
+    shown->move(frame.topLeft());
   }
-  show();
+  shown->show();
   if (firstFocus_) firstFocus_->setFocus();
 }
 

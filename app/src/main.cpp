@@ -5,6 +5,7 @@
 
 #include "FontWarmup.h"
 #include "app/Form1.h"
+#include "app/Mpris.h"
 #include "app/QuitSignals.h"
 #include "shell/QtUiHost.h"
 
@@ -22,6 +23,8 @@ int main(int argc, char** argv) {
   lentaro::Form1 form(services);
   if (!form.Form_Initialize()) return lentaro::kStartupFailedStatus;
   new lentaro::QuitSignals(&form);
+  // The desktop's media controls, when there is a session bus.
+  lentaro::Mpris::publishOnSessionBus(form);
   form.showCentred();
   return QApplication::exec();
 }

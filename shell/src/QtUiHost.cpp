@@ -46,13 +46,19 @@ MsgAnswer QtUiHost::messageBox(QWidget* owner, const QString& text, const QStrin
 
 QStringList QtUiHost::getOpenFileNames(QWidget* owner, const OpenFilesRequest& request) {
   if (request.multiSelect)
-    return QFileDialog::getOpenFileNames(owner, request.title, QString(), request.filter);
-  const QString one = QFileDialog::getOpenFileName(owner, request.title, QString(), request.filter);
+    return QFileDialog::getOpenFileNames(owner, request.title, request.startFolder, request.filter);
+  const QString one =
+      QFileDialog::getOpenFileName(owner, request.title, request.startFolder, request.filter);
   return one.isEmpty() ? QStringList() : QStringList{one};
 }
 
 QString QtUiHost::browseForFolder(QWidget* owner, const QString& title) {
-  const QString picked = QFileDialog::getExistingDirectory(owner, title);
+  return browseForFolderFrom(owner, title, QString());
+}
+
+QString QtUiHost::browseForFolderFrom(QWidget* owner, const QString& title,
+                                      const QString& startFolder) {
+  const QString picked = QFileDialog::getExistingDirectory(owner, title, startFolder);
   if (picked.isEmpty()) return {};
   const QString clean = QDir::cleanPath(picked);  // drops a trailing "/" except for the root
   return clean;

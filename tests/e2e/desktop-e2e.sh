@@ -37,8 +37,12 @@ run_session() {
   win=$(timeout 20 xdotool search --sync --name '^Lentaro$' | head -n 1) || fail "no main window"
   sleep 1
 
-  # Positions are the controls' centres in the window's client area.
-  click() { xdotool mousemove --window "$win" "$1" "$2" click 1; sleep "${3:-0.4}"; }
+  # Positions are the controls' centres in their 536 x 657 area, which lies
+  # between the menu bar and the status line; the two bars are equally tall.
+  local HEIGHT top
+  eval "$(xdotool getwindowgeometry --shell "$win" | grep '^HEIGHT=')"
+  top=$(((HEIGHT - 657) / 2))
+  click() { xdotool mousemove --window "$win" "$1" $(($2 + top)) click 1; sleep "${3:-0.4}"; }
   shot() { import -window root "$artefacts/$1.png"; }
 
   click 400 231 1                 # Load Sample/Example Files

@@ -42,6 +42,12 @@ class ScriptedUiHost : public UiHost {
     return r;
   }
 
+  QString browseForFolderFrom(QWidget* owner, const QString& title,
+                              const QString& startFolder) override {
+    folderStartFolders.push_back(startFolder);
+    return browseForFolder(owner, title);
+  }
+
   QString browseForFolder(QWidget*, const QString& title) override {
     folderTitles.push_back(title);
     if (folderResults.empty()) return {};
@@ -70,6 +76,7 @@ class ScriptedUiHost : public UiHost {
   std::vector<ShownMessage> messages;
   std::vector<OpenFilesRequest> fileRequests;
   QStringList folderTitles;
+  QStringList folderStartFolders;  // of the browsers opened at a given folder
   QStringList openedFolders;
   std::vector<QUrl> openedUrls;
 };

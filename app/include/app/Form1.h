@@ -7,6 +7,11 @@
 // file each) and the tests reach them directly. The subsystem objects are
 // QObject children of the window, created by those wiring functions.
 //
+// The program shows the window through an outer window (frame()): a menu
+// bar above this controls' area and a one-line status bar below it. The
+// menus and the keys are the commands of actions(), which run the same
+// handlers as the controls (player()).
+//
 // Start-up: Form_Initialize checks the engine's versions, asks for the
 // window's handle (which builds the controls, wires the subsystems and runs
 // Form_Load) and opens the audio output with it. The caller shows the window
@@ -26,6 +31,7 @@
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMainWindow;
 class QPushButton;
 class QSlider;
 class QTimer;
@@ -35,6 +41,10 @@ namespace lentaro {
 class UiHost;
 class HoverRules;
 class SkinFramework;
+class ActionTable;
+class AddDialogsHost;
+class PlayerControl;
+class ShortcutsDialog;
 
 namespace playlist {
 class PlaylistView;
@@ -70,6 +80,17 @@ class Form1 : public QWidget {
 
   // The output folder text changed: stores it under "Path".
   void Text1_Change();
+
+  // ---- The outer window and its commands (made with the controls) ----
+  // The window the program shows; this is its central widget.
+  QMainWindow* frame() const { return frame_.get(); }
+  ActionTable* actions() const { return actions_; }
+  PlayerControl* player() const { return player_; }
+  // Opens the keyboard shortcuts dialog, or raises the one already open.
+  ShortcutsDialog* showShortcutsDialog();
+  // "About Lentaro": the version, the licence and the libraries used.
+  void showAbout();
+  static QString aboutText();
 
   // ---- Services for the subsystems ----
   UiHost& ui() { return *services_.ui; }
@@ -138,8 +159,20 @@ class Form1 : public QWidget {
   void wirePlaylist();
   void wirePlayback();
   void wireRecording();
+  // The outer window, the menus, the keys and the status bar (Form1Menus).
+  void buildFrame();
+  void addCommands();
+  void showStatus(const QString& text);
+  void refreshStatusLine();
 
   StartupServices services_;
+  // The playlist's view of the dialogs seam (adding opens where it last did).
+  std::unique_ptr<AddDialogsHost> addDialogs_;
+  std::unique_ptr<QMainWindow> frame_;
+  ActionTable* actions_ = nullptr;
+  PlayerControl* player_ = nullptr;
+  ShortcutsDialog* shortcutsDialog_ = nullptr;
+  QLabel* statusLine_ = nullptr;
   QString appDir_;
   MainPointer pointer_;
   std::unique_ptr<SkinFramework> skin_;

@@ -14,6 +14,8 @@ class QtUiHost : public UiHost {
                        MsgButtons buttons, MsgIcon icon) override;
   QStringList getOpenFileNames(QWidget* owner, const OpenFilesRequest& request) override;
   QString browseForFolder(QWidget* owner, const QString& title) override;
+  QString browseForFolderFrom(QWidget* owner, const QString& title,
+                              const QString& startFolder) override;
   bool openFolder(const QString& path) override;
   bool openUrl(const QUrl& url) override;
 

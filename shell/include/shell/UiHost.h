@@ -23,6 +23,8 @@ struct OpenFilesRequest {
   QString title;
   QString filter;  // Qt form: "MP3 Files (*.mp3)"
   bool multiSelect = true;
+  // The folder the dialog opens in; empty: the current folder.
+  QString startFolder;
 };
 
 class UiHost {
@@ -40,6 +42,14 @@ class UiHost {
   // Modal folder browser. The chosen folder (no trailing separator unless it
   // is the root "/"), or empty when cancelled.
   virtual QString browseForFolder(QWidget* owner, const QString& title) = 0;
+
+  // The same browser opened at startFolder (empty: where browseForFolder
+  // opens). Hosts that cannot place it fall back to browseForFolder.
+  virtual QString browseForFolderFrom(QWidget* owner, const QString& title,
+                                      const QString& startFolder) {
+    (void)startFolder;
+    return browseForFolder(owner, title);
+  }
 
   // Shows a folder in the desktop's file manager. False when nothing could
   // be started; callers that must stay silent ignore it.

@@ -1,0 +1,186 @@
+#include "app/ActionTable.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QWidget>
+#include <algorithm>
+#include <map>
+
+#include "UserSettings.h"
+
+namespace lentaro {
+
+namespace {
+
+QList<QKeySequence> cleaned(const QList<QKeySequence>& keys) {
+  QList<QKeySequence> out;
+  for (const QKeySequence& key : keys) {
+    if (key.isEmpty() || out.contains(key)) continue;
+    out.append(key);
+    if (out.size() == ActionTable::kMaxKeys) break;
+  }
+  return out;
+}
+
+QList<QKeySequence> fromStored(const QStringList& texts) {
+  QList<QKeySequence> keys;
+  for (const QString& text : texts)
+    keys.append(QKeySequence::fromString(text, QKeySequence::PortableText));
+  return cleaned(keys);
+}
+
+QString settingsKey(const QString& id) {
+  return QString::fromLatin1(ActionTable::kSettingsGroup) + QLatin1Char('/') + id;
+}
+
+}  // namespace
+
+ActionTable::ActionTable(QWidget* window, QObject* parent) : QObject(parent), window_(window) {}
+
+ActionTable::~ActionTable() = default;
+
+QAction* ActionTable::add(Command command, const QString& before) {
+  Q_ASSERT(!find(command.id));
+  auto* action = new QAction(command.text, this);
+  action->setObjectName(command.id);
+  action->setShortcutContext(Qt::WindowShortcut);
+  action->setAutoRepeat(command.autoRepeat);
+  command.defaultKeys = cleaned(command.defaultKeys);
+  action->setShortcuts(command.defaultKeys);
+  connect(action, &QAction::triggered, this, [run = command.run] {
+    if (run) run();
+  });
+  window_->addAction(action);
+  const auto at = std::find_if(entries_.begin(), entries_.end(),
+                               [&before](const Entry& e) { return e.command.id == before; });
+  entries_.insert(before.isEmpty() ? entries_.end() : at, {std::move(command), action});
+  return action;
+}
+
+const ActionTable::Entry* ActionTable::find(const QString& id) const {
+  for (const Entry& e : entries_)
+    if (e.command.id == id) return &e;
+  return nullptr;
+}
+
+QAction* ActionTable::action(const QString& id) const {
+  const Entry* e = find(id);
+  return e ? e->action : nullptr;
+}
+
+void ActionTable::trigger(const QString& id) const {
+  if (QAction* a = action(id)) a->trigger();
+}
+
+QStringList ActionTable::ids() const {
+  QStringList out;
+  for (const Entry& e : entries_) out.append(e.command.id);
+  return out;
+}
+
+QString ActionTable::plainText(const QString& id) const {
+  const Entry* e = find(id);
+  if (!e) return {};
+  QString text = e->command.text;
+  text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+  text.remove(QLatin1Char('&'));
+  text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+  return text;
+}
+
+QList<QKeySequence> ActionTable::keys(const QString& id) const {
+  const Entry* e = find(id);
+  return e ? e->action->shortcuts() : QList<QKeySequence>();
+}
+
+QList<QKeySequence> ActionTable::defaultKeys(const QString& id) const {
+  const Entry* e = find(id);
+  return e ? e->command.defaultKeys : QList<QKeySequence>();
+}
+
+QString ActionTable::holderOf(const QKeySequence& key, const QString& except) const {
+  if (key.isEmpty()) return {};
+  for (const Entry& e : entries_)
+    if (e.command.id != except && e.action->shortcuts().contains(key)) return e.command.id;
+  return {};
+}
+
+QString ActionTable::setKeys(const QString& id, QList<QKeySequence> keys) {
+  const Entry* e = find(id);
+  if (!e) return {};
+  keys = cleaned(keys);
+  for (const QKeySequence& key : std::as_const(keys))
+    if (const QString holder = holderOf(key, id); !holder.isEmpty()) return holder;
+  apply(*e, keys);
+  store(id, keys);
+  Q_EMIT keysChanged();
+  return {};
+}
+
+void ActionTable::resetToDefaults() {
+  QSettings settings = lentaroSettings();
+  settings.remove(QString::fromLatin1(kSettingsGroup));
+  settings.sync();
+  for (const Entry& e : entries_) apply(e, e.command.defaultKeys);
+  Q_EMIT keysChanged();
+}
+
+void ActionTable::loadKeys() {
+  QSettings settings = lentaroSettings();
+  std::map<QString, QList<QKeySequence>> stored;
+  for (const Entry& e : entries_) {
+    const QString key = settingsKey(e.command.id);
+    if (settings.contains(key))
+      stored[e.command.id] = fromStored(settings.value(key).toStringList());
+  }
+  // What the user chose first; the defaults then get only what is left.
+  QList<QKeySequence> taken;
+  const auto take = [&taken](const QList<QKeySequence>& wanted) {
+    QList<QKeySequence> granted;
+    for (const QKeySequence& key : wanted)
+      if (!taken.contains(key)) granted.append(key);
+    taken.append(granted);
+    return granted;
+  };
+  for (const Entry& e : entries_)
+    if (const auto it = stored.find(e.command.id); it != stored.end()) apply(e, take(it->second));
+  for (const Entry& e : entries_)
+    if (!stored.count(e.command.id)) apply(e, take(e.command.defaultKeys));
+  Q_EMIT keysChanged();
+}
+
+void ActionTable::apply(const Entry& entry, const QList<QKeySequence>& keys) {
+  entry.action->setShortcuts(keys);
+}
+
+void ActionTable::store(const QString& id, const QList<QKeySequence>& keys) const {
+  const Entry* e = find(id);
+  QSettings settings = lentaroSettings();
+  if (e && keys == e->command.defaultKeys) {
+    settings.remove(settingsKey(id));
+  } else {
+    QStringList texts;
+    for (const QKeySequence& key : keys) texts.append(key.toString(QKeySequence::PortableText));
+    settings.setValue(settingsKey(id), texts);
+  }
+  // The process may end at once on close; the keys must be on disk now.
+  settings.sync();
+}
+
+void ActionTable::buildMenus(QMenuBar* bar) const {
+  std::map<QString, QMenu*> menus;
+  for (const Entry& e : entries_) {
+    QMenu*& menu = menus[e.command.menu];
+    if (!menu) {
+      menu = bar->addMenu(e.command.menu);
+      menu->setObjectName(e.command.menu.toLower().remove(QLatin1Char('&')) +
+                          QStringLiteral("Menu"));
+    } else if (e.command.separatorBefore) {
+      menu->addSeparator();
+    }
+    menu->addAction(e.action);
+  }
+}
+
+}  // namespace lentaro

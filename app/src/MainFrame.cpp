@@ -1,0 +1,35 @@
+#include "MainFrame.h"
+
+#include <QCloseEvent>
+#include <QLayout>
+#include <QMenuBar>
+#include <QStatusBar>
+
+#include "app/Form1.h"
+
+namespace lentaro {
+
+MainFrame::MainFrame(Form1& form) : form_(form) {
+  setObjectName(QStringLiteral("MainFrame"));
+  setWindowFlags(form.windowFlags());
+  setWindowTitle(form.windowTitle());
+  setWindowIcon(form.windowIcon());
+  connect(&form, &QWidget::windowTitleChanged, this, &QWidget::setWindowTitle);
+  connect(&form, &QWidget::windowIconChanged, this, &QWidget::setWindowIcon);
+
+  menuBar()->setObjectName(QStringLiteral("menuBar"));
+  statusBar()->setObjectName(QStringLiteral("statusBar"));
+  statusBar()->setSizeGripEnabled(false);
+  setCentralWidget(&form);
+  // As large as the bars and the fixed controls' area, no more.
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void MainFrame::closeEvent(QCloseEvent* event) {
+  // Form1's close runs its shutdown; a close that started there comes back
+  // here through it and is not repeated.
+  form_.close();
+  event->accept();
+}
+
+}  // namespace lentaro
