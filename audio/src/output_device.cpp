@@ -1,7 +1,10 @@
 // The system's default output: the PulseAudio server when one runs (every
 // Debian desktop has one, or PipeWire's stand-in), SDL's own choice of
 // driver otherwise. A user who names an SDL driver (SDL_AUDIODRIVER, e.g.
-// "dummy" on a machine without sound, or "alsa") gets SDL as asked.
+// "alsa") gets SDL as asked; "dummy" (a machine without sound) gets the
+// engine's own no-sound output, which plays in real time as SDL's would
+// without starting SDL's audio subsystem (and its session-bus connection)
+// on the way to the first window.
 //
 // Threads: as the output it wraps.
 #include <cstdlib>
@@ -13,6 +16,11 @@ namespace lentaro::audio {
 
 namespace {
 
+bool sdlDummyNamed() {
+  const char* driver = std::getenv("SDL_AUDIODRIVER");
+  return driver != nullptr && std::strcmp(driver, "dummy") == 0;
+}
+
 bool sdlDriverNamed() {
   const char* driver = std::getenv("SDL_AUDIODRIVER");
   return driver != nullptr && *driver != '\0' && std::strcmp(driver, "pulseaudio") != 0 &&
@@ -23,13 +31,17 @@ class DeviceOutput final : public Output {
  public:
   DeviceOutput(Mixer& mixer, int rate) : mixer_(mixer), rate_(rate) {}
 
-  Kind kind() const override { return Kind::kDevice; }
+  Kind kind() const override { return inner_ ? inner_->kind() : Kind::kDevice; }
   int periodFrames() const override { return inner_ ? inner_->periodFrames() : 512; }
   std::chrono::milliseconds keepAliveInterval() const override {
     return inner_ ? inner_->keepAliveInterval() : Output::keepAliveInterval();
   }
 
   bool start() override {
+    if (sdlDummyNamed()) {
+      inner_ = makeNoSoundOutput(mixer_, rate_);
+      return inner_->start();
+    }
     if (!sdlDriverNamed()) {
       inner_ = makePulseOutput(mixer_, rate_);
       if (inner_->start()) return true;
