@@ -1,7 +1,7 @@
 // Encoder folders left by earlier runs: which ones the start-up clean-up
 // removes, and which it must leave (fresh, foreign, in use, not ours).
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
