@@ -48,8 +48,10 @@ class SpscRing {
     n = std::min(n, writeSpace());
     const std::size_t w = writer_.load(std::memory_order_relaxed);
     const std::size_t first = std::min(n, size_ - w);
-    std::memcpy(buffer_.get() + w, data, first * sizeof(T));
-    std::memcpy(buffer_.get(), data + first, (n - first) * sizeof(T));
+    // memcpy may not be given a null pointer even for no bytes (an empty
+    // vector's data()).
+    if (first > 0) std::memcpy(buffer_.get() + w, data, first * sizeof(T));
+    if (n > first) std::memcpy(buffer_.get(), data + first, (n - first) * sizeof(T));
     writer_.store((w + n) % size_, std::memory_order_release);
     return n;
   }
@@ -59,8 +61,8 @@ class SpscRing {
     n = std::min(n, readSpace());
     const std::size_t r = reader_.load(std::memory_order_relaxed);
     const std::size_t first = std::min(n, size_ - r);
-    std::memcpy(data, buffer_.get() + r, first * sizeof(T));
-    std::memcpy(data + first, buffer_.get(), (n - first) * sizeof(T));
+    if (first > 0) std::memcpy(data, buffer_.get() + r, first * sizeof(T));
+    if (n > first) std::memcpy(data + first, buffer_.get(), (n - first) * sizeof(T));
     reader_.store((r + n) % size_, std::memory_order_release);
     return n;
   }
