@@ -4,6 +4,9 @@ set(LENTARO_AUDIO_ENGINE_SOURCES
   src/decode_source.h
   src/engine_error.h src/engine_error.cpp
   src/engine_internal.h
+  src/loop_reader.h src/loop_reader.cpp
+  src/speed_trainer.h src/speed_trainer.cpp
+  src/count_in.h src/count_in.cpp
   src/tempo_stage.h src/tempo_stage.cpp
   src/tempo_channel.h src/tempo_channel.cpp
   src/mixer.h src/mixer.cpp
@@ -12,4 +15,12 @@ set(LENTARO_AUDIO_ENGINE_SOURCES
   src/thread_priority.h src/thread_priority.cpp
   src/engine.h src/engine.cpp
   src/bass_api.cpp
+  # Offline work apart from the playing engine: renders, peaks, encoders fed at
+  # the caller's pace (lentaro/bass_offline.h).
+  include/lentaro/bass_offline.h
+  src/offline_range_decoder.h
+  src/offline_render.h src/offline_render.cpp
+  src/offline_peaks.h src/offline_peaks.cpp
+  src/offline_encoder.h src/offline_encoder.cpp
+  src/offline_api.cpp
 )

@@ -39,6 +39,23 @@ R noHandle(R failure) {
   return fail(engine().initialized() ? BASS_ERROR_HANDLE : BASS_ERROR_INIT, failure);
 }
 
+// The tempo channel behind a handle; null with the error set when it is
+// dead or a decoding channel.
+std::shared_ptr<TempoChannel> playable(DWORD handle) {
+  auto ch = engine().tempo(handle);
+  if (!ch) {
+    if (engine().formatOf(handle)) return fail(BASS_ERROR_NOTAVAIL, nullptr);
+    return noHandle(std::shared_ptr<TempoChannel>{});
+  }
+  return ch;
+}
+
+constexpr float kMinTempo = -95.0f;
+constexpr float kMaxTempo = 5000.0f;
+constexpr DWORD kMaxCountInClicks = 16;
+// Shorter ranges would seek the decoder more often than they play.
+constexpr double kMinLoopSeconds = 0.010;
+
 bool pathExists(const std::string& p) {
   struct stat st {};
   return ::stat(p.c_str(), &st) == 0;
@@ -200,7 +217,7 @@ BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
       case BASS_ATTRIB_TEMPO:
         // Clamped rather than refused: the nearest sound to what the
         // user's control shows.
-        ch->setTempo(std::clamp(value, -95.0f, 5000.0f));
+        ch->setTempo(std::clamp(value, kMinTempo, kMaxTempo));
         break;
       case BASS_ATTRIB_TEMPO_PITCH:
         ch->setPitch(std::clamp(value, -60.0f, 60.0f));
@@ -299,6 +316,114 @@ QWORD BASS_ChannelSeconds2Bytes(DWORD handle, double pos) {
     // Nudged so that a time made by Bytes2Seconds maps back to its frame.
     const auto frames = static_cast<QWORD>(std::floor(pos * src->format.rate + 1e-6));
     return frames * static_cast<QWORD>(src->bytesPerFrame());
+  });
+}
+
+BOOL BASS_Lentaro_ChannelSetLoop(DWORD handle, QWORD start, QWORD end) {
+  return guarded(FALSE, [&]() -> BOOL {
+    auto ch = playable(handle);
+    if (!ch) return FALSE;
+    const DecodeSource& src = *ch->source();
+    const auto bpf = static_cast<QWORD>(src.bytesPerFrame());
+    const QWORD first = start / bpf;
+    const QWORD last = end / bpf;
+    if (first == 0 && last == 0) {
+      ch->setLoop(0, 0);
+      return ok();
+    }
+    if (last > static_cast<QWORD>(src.lengthFrames)) return fail(BASS_ERROR_POSITION, FALSE);
+    if (last <= first || static_cast<double>(last - first) < kMinLoopSeconds * src.format.rate) {
+      return fail(BASS_ERROR_ILLPARAM, FALSE);
+    }
+    if (!ch->setLoop(static_cast<int64_t>(first), static_cast<int64_t>(last))) {
+      return fail(BASS_ERROR_POSITION, FALSE);  // the decoder refused the place
+    }
+    return ok();
+  });
+}
+
+BOOL BASS_Lentaro_ChannelGetLoop(DWORD handle, QWORD* start, QWORD* end) {
+  return guarded(FALSE, [&]() -> BOOL {
+    auto ch = playable(handle);
+    if (!ch) return FALSE;
+    if (start == nullptr || end == nullptr) return fail(BASS_ERROR_ILLPARAM, FALSE);
+    int64_t first = 0, last = 0;
+    ch->loop(&first, &last);
+    const auto bpf = static_cast<QWORD>(ch->source()->bytesPerFrame());
+    *start = static_cast<QWORD>(first) * bpf;
+    *end = static_cast<QWORD>(last) * bpf;
+    return ok();
+  });
+}
+
+DWORD BASS_Lentaro_ChannelGetLoopPass(DWORD handle) {
+  return guarded(~DWORD{0}, [&]() -> DWORD {
+    auto ch = playable(handle);
+    if (!ch) return ~DWORD{0};
+    setLastError(BASS_OK);
+    return static_cast<DWORD>(ch->loopPass());
+  });
+}
+
+BOOL BASS_Lentaro_ChannelSetTrainer(DWORD handle, const BASS_LENTARO_TRAINER* trainer) {
+  return guarded(FALSE, [&]() -> BOOL {
+    auto ch = playable(handle);
+    if (!ch) return FALSE;
+    if (trainer == nullptr) {
+      ch->setTrainer(nullptr);
+      return ok();
+    }
+    const BASS_LENTARO_TRAINER& t = *trainer;
+    if (!std::isfinite(t.startTempo) || !std::isfinite(t.step) || !std::isfinite(t.targetTempo) ||
+        !(t.step > 0) || t.passesPerStep < 1 || t.targetTempo < t.startTempo) {
+      return fail(BASS_ERROR_ILLPARAM, FALSE);
+    }
+    lentaro::audio::TrainerSettings settings;
+    settings.startTempo = std::clamp(t.startTempo, kMinTempo, kMaxTempo);
+    settings.targetTempo = std::clamp(t.targetTempo, kMinTempo, kMaxTempo);
+    settings.step = t.step;
+    settings.passesPerStep = static_cast<int>(std::min<DWORD>(t.passesPerStep, 1u << 30));
+    ch->setTrainer(&settings);
+    return ok();
+  });
+}
+
+BOOL BASS_Lentaro_ChannelTrainerBackOff(DWORD handle) {
+  return guarded(FALSE, [&]() -> BOOL {
+    auto ch = playable(handle);
+    if (!ch) return FALSE;
+    if (!ch->trainerBackOff()) return fail(BASS_ERROR_NOTAVAIL, FALSE);
+    return ok();
+  });
+}
+
+DWORD BASS_Lentaro_ChannelGetTempoChanges(DWORD handle) {
+  return guarded(~DWORD{0}, [&]() -> DWORD {
+    auto ch = playable(handle);
+    if (!ch) return ~DWORD{0};
+    setLastError(BASS_OK);
+    return static_cast<DWORD>(ch->tempoChanges());
+  });
+}
+
+BOOL BASS_Lentaro_ChannelSetCountIn(DWORD handle, const BASS_LENTARO_COUNTIN* countIn) {
+  return guarded(FALSE, [&]() -> BOOL {
+    auto ch = playable(handle);
+    if (!ch) return FALSE;
+    lentaro::audio::CountInSettings settings;
+    if (countIn != nullptr && countIn->clicks > 0) {
+      const BASS_LENTARO_COUNTIN& c = *countIn;
+      const float beat = c.bpm > 0 ? c.bpm : c.beatsPerLoop;
+      if (c.clicks > kMaxCountInClicks || !std::isfinite(beat) || !(beat > 0)) {
+        return fail(BASS_ERROR_ILLPARAM, FALSE);
+      }
+      settings.clicks = static_cast<int>(c.clicks);
+      settings.beatsPerLoop = c.beatsPerLoop;
+      settings.bpm = c.bpm > 0 ? c.bpm : 0;
+      settings.toRecording = c.record != FALSE;
+    }
+    ch->setCountIn(settings);
+    return ok();
   });
 }
 

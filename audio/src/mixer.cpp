@@ -8,7 +8,8 @@
 
 namespace lentaro::audio {
 
-Mixer::Mixer() : mix_(2 * kMaxBlock), channel_(2 * kMaxBlock), pcm_(2 * kMaxBlock) {}
+Mixer::Mixer()
+    : mix_(2 * kMaxBlock), channel_(2 * kMaxBlock), monitor_(2 * kMaxBlock), pcm_(2 * kMaxBlock) {}
 
 bool Mixer::add(TempoChannel* channel) {
   for (auto& slot : slots_) {
@@ -52,7 +53,8 @@ void Mixer::renderBlock(int16_t* out, int frames, uint64_t callback) {
   for (auto& slot : slots_) {
     TempoChannel* ch = slot.load();
     if (ch == nullptr || !ch->isPlaying()) continue;
-    const int got = ch->render(channel_.data(), frames, callback);
+    bool monitored = false;
+    const int got = ch->render(channel_.data(), frames, callback, monitor_.data(), &monitored);
     if (got <= 0) continue;
     bool pcmReady = false;
     for (int f = 0; f < TempoChannel::kMaxFeeds; ++f) {
@@ -65,6 +67,9 @@ void Mixer::renderBlock(int16_t* out, int frames, uint64_t callback) {
       feed->push(pcm_.data(), static_cast<size_t>(got));
     }
     for (int i = 0; i < 2 * got; ++i) mix_[i] += channel_[i];
+    if (monitored) {
+      for (int i = 0; i < 2 * got; ++i) mix_[i] += monitor_[i];
+    }
   }
   for (int i = 0; i < 2 * frames; ++i) out[i] = toPcm16(mix_[i]);
   rendered_.fetch_add(static_cast<uint64_t>(frames), std::memory_order_relaxed);

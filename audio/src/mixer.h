@@ -1,5 +1,6 @@
 // Mixes the playing tempo channels into the output and copies each one's
-// sound to its encoder feeds.
+// sound to its encoder feeds (count-in clicks only when the channel asks:
+// otherwise they reach the output alone).
 //
 // render() is the output callback (one thread at a time: the device
 // thread, the no-sound thread or an offline render); it reads the channel
@@ -51,6 +52,7 @@ class Mixer {
   // Callback-only scratch, sized once here.
   std::vector<float> mix_;
   std::vector<float> channel_;
+  std::vector<float> monitor_;  // what a channel plays for the output only
   std::vector<int16_t> pcm_;
 };
 

@@ -17,11 +17,7 @@ constexpr float kRampStep = 1.0f / 220.0f;
 }  // namespace
 
 TempoChannel::TempoChannel(std::shared_ptr<DecodeSource> source, bool loop, bool ownsSource)
-    : source_(std::move(source)),
-      loop_(loop),
-      ownsSource_(ownsSource),
-      length_(source_->lengthFrames),
-      stage_(source_, loop) {
+    : source_(std::move(source)), ownsSource_(ownsSource), stage_(source_, loop) {
   seekPos_.store(source_->position, std::memory_order_relaxed);
   pubStart_.store(source_->position, std::memory_order_relaxed);
   pubEnd_.store(source_->position, std::memory_order_relaxed);
@@ -70,8 +66,91 @@ void TempoChannel::seek(int64_t frame) {
   restartAt(lock, frame);
 }
 
+void TempoChannel::setTempo(float percent) {
+  if (!trainerOn_) {
+    tempo_.store(percent, std::memory_order_relaxed);
+    return;
+  }
+  ProducerLock lock(producerMutex_);
+  stage_.trainer().setByHand(percent);
+  tempo_.store(percent, std::memory_order_relaxed);
+}
+
+void TempoChannel::setTrainer(const TrainerSettings* settings) {
+  ProducerLock lock(producerMutex_);
+  trainerOn_ = settings != nullptr;
+  if (!settings) {
+    stage_.trainer().stop();
+    // A step made but not yet reported is dropped: the tempo stays the one
+    // reported, and the producer goes back to it.
+    float unreported = 0;
+    stage_.takeTrainerStep(&unreported);
+    return;
+  }
+  // The producer applies it with its next chunk, like a hand tempo.
+  tempo_.store(stage_.trainer().start(*settings), std::memory_order_relaxed);
+  tempoChanges_.fetch_add(1, std::memory_order_release);
+}
+
+bool TempoChannel::trainerBackOff() {
+  ProducerLock lock(producerMutex_);
+  if (!trainerOn_) return false;
+  const float before = stage_.trainer().tempo();
+  const float after = stage_.trainer().backOff();
+  if (after != before) {
+    tempo_.store(after, std::memory_order_relaxed);
+    tempoChanges_.fetch_add(1, std::memory_order_release);
+  }
+  return true;
+}
+
+void TempoChannel::setCountIn(const CountInSettings& settings) {
+  ProducerLock lock(producerMutex_);
+  stage_.setCountIn(settings);
+  // Standing at the loop's start: the count-in comes before it plays.
+  if (!isPlaying() && stage_.countsIn() && position(false) == stage_.rangeStart()) {
+    restartAt(lock, stage_.rangeStart());
+  }
+}
+
+bool TempoChannel::setLoop(int64_t start, int64_t end) {
+  ProducerLock lock(producerMutex_);
+  const int64_t heard = position(false);
+  const uint64_t pass = heardPass();
+  const bool keep = isPlaying() && stage_.keepsPlaying(start, end, heard, pass);
+  if (!stage_.setLoop(start, end)) return false;
+  loopStart_.store(start, std::memory_order_relaxed);
+  loopEnd_.store(end, std::memory_order_relaxed);
+  passBase_.store(pass, std::memory_order_release);
+  // A place outside the new range goes to its start.
+  if (!keep) restartAt(lock, heard);
+  return true;
+}
+
+void TempoChannel::loop(int64_t* start, int64_t* end) const {
+  *start = loopStart_.load(std::memory_order_relaxed);
+  *end = loopEnd_.load(std::memory_order_relaxed);
+}
+
+uint64_t TempoChannel::heardPass() const {
+  const uint64_t req = epochOf(control_.load(std::memory_order_acquire));
+  if (pubEpoch_.load(std::memory_order_acquire) != req) {
+    return seekPass_.load(std::memory_order_relaxed);
+  }
+  return pubPass_.load(std::memory_order_relaxed);
+}
+
+uint64_t TempoChannel::loopPass() const {
+  const uint64_t heard = heardPass();
+  const uint64_t base = passBase_.load(std::memory_order_acquire);
+  return heard > base ? heard - base : 0;
+}
+
 void TempoChannel::restartAt(const ProducerLock& lock, int64_t frame) {
+  frame = stage_.inRange(frame);
+  const uint64_t pass = heardPass();
   seekPos_.store(frame, std::memory_order_relaxed);
+  seekPass_.store(pass, std::memory_order_relaxed);
   // A new generation, same state. The consumer drops everything older
   // from here on, and an end it hears in an older one no longer counts.
   uint64_t word = control_.load(std::memory_order_acquire);
@@ -80,7 +159,8 @@ void TempoChannel::restartAt(const ProducerLock& lock, int64_t frame) {
   }
   producedEpoch_ = epochOf(word) + 1;
   writtenThisEpoch_ = 0;
-  stage_.reset(frame);
+  stage_.reset(frame, pass, tempo_.load(std::memory_order_relaxed),
+               pitch_.load(std::memory_order_relaxed));
   fill(lock, kPrefillFrames);
 }
 
@@ -130,18 +210,28 @@ size_t TempoChannel::fill(const ProducerLock&, int targetFrames) {
     const size_t n = ring_.write(&scratch_, 1);
     writtenThisEpoch_ += n;
     made += n;
+    // Reported when made, one queue ahead of being heard: the control's
+    // slider follows the trainer.
+    float stepped = 0;
+    if (stage_.takeTrainerStep(&stepped)) {
+      tempo_.store(stepped, std::memory_order_relaxed);
+      tempoChanges_.fetch_add(1, std::memory_order_release);
+    }
   }
   return made;
 }
 
 // ---- consumer ---------------------------------------------------------
 
-int64_t TempoChannel::placeOf(const Chunk& c, int offset) const {
-  double p = c.srcStart + offset * c.slope;
-  const double len = static_cast<double>(length_);
-  if (loop_ && len > 0 && p >= len) p = std::fmod(p, len);
-  p = std::clamp(p, 0.0, len > 0 ? len : 0.0);
-  return static_cast<int64_t>(p);
+int64_t TempoChannel::placeOf(const Chunk& c, int offset) {
+  if (!(c.flags & Chunk::kLoops)) {
+    return static_cast<int64_t>(std::clamp(c.srcStart + offset * c.slope, c.placeLo, c.placeHi));
+  }
+  // After the last frame of a pass comes the range's start; otherwise an
+  // estimate a little past the range is held inside it.
+  if (offset >= c.frames && (c.flags & Chunk::kPassEnds)) return static_cast<int64_t>(c.placeLo);
+  const auto p = static_cast<int64_t>(c.srcStart + offset * c.slope);
+  return std::clamp(p, static_cast<int64_t>(c.placeLo), static_cast<int64_t>(c.placeHi) - 1);
 }
 
 void TempoChannel::dropStale() {
@@ -155,7 +245,8 @@ void TempoChannel::dropStale() {
   }
 }
 
-int TempoChannel::render(float* out, int frames, uint64_t callback) {
+int TempoChannel::render(float* out, int frames, uint64_t callback, float* monitor,
+                         bool* monitorUsed) {
   // A seek may land while this runs; chunks of its new generation are
   // newer than req and play, and the end below is checked against the
   // generation of the chunk that ended, not against req.
@@ -187,6 +278,15 @@ int TempoChannel::render(float* out, int frames, uint64_t callback) {
     const int n = std::min(frames - done, cur_.frames - curOffset_);
     const float* in = cur_.samples + 2 * curOffset_;
     float* o = out + 2 * done;
+    if (monitor && (cur_.flags & (Chunk::kCue | Chunk::kCueRecorded)) == Chunk::kCue) {
+      // Clicks for the ears only: the music (silent meanwhile) stays in out.
+      if (!*monitorUsed) {
+        std::fill(monitor, monitor + 2 * frames, 0.0f);
+        *monitorUsed = true;
+      }
+      std::fill(o, o + 2 * n, 0.0f);
+      o = monitor + 2 * done;
+    }
     for (int i = 0; i < n; ++i) {
       if (gain_ != target) {
         gain_ = gain_ < target ? std::min(target, gain_ + kRampStep)
@@ -209,6 +309,8 @@ int TempoChannel::render(float* out, int frames, uint64_t callback) {
       startEpoch_ = cur_.epoch;
     }
     pubEnd_.store(end, std::memory_order_relaxed);
+    const bool passEnded = curOffset_ >= cur_.frames && (cur_.flags & Chunk::kPassEnds);
+    pubPass_.store(cur_.pass + (passEnded ? 1 : 0), std::memory_order_relaxed);
     pubEpoch_.store(cur_.epoch, std::memory_order_release);
   }
   stalled_.store(done < frames && !ended, std::memory_order_relaxed);

@@ -9,8 +9,9 @@
  * between BASS_Init and BASS_Free (never while either runs), the queries
  * BASS_ChannelIsActive, BASS_ChannelGetPosition, BASS_ChannelGetLength,
  * BASS_ChannelGetAttribute, BASS_ChannelBytes2Seconds,
- * BASS_ChannelSeconds2Bytes and BASS_Encode_GetStatus may come from any
- * other thread, on any handle, live or freed. BASS_GetVersion,
+ * BASS_ChannelSeconds2Bytes, BASS_Encode_GetStatus,
+ * BASS_Lentaro_ChannelGetLoopPass and BASS_Lentaro_ChannelGetTempoChanges
+ * may come from any other thread, on any handle, live or freed. BASS_GetVersion,
  * BASS_FX_GetVersion and BASS_ErrorGetCode: any thread, any time. No call
  * waits for sound or for an encoder process, except BASS_Free (bounded) and
  * BASS_Lentaro_RenderOutput (which decodes). The engine runs its own
@@ -195,11 +196,106 @@ BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value);
  * Returns (QWORD)-1 on failure. */
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode);
 QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode);
-/* Sample-exact seek; what was buffered before is never heard. */
+/* Sample-exact seek; what was buffered before is never heard. With a loop
+ * range set (BASS_Lentaro_ChannelSetLoop), a place outside it goes to the
+ * range's start, and the range stays. */
 BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode);
 
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
 QWORD BASS_ChannelSeconds2Bytes(DWORD handle, double pos);
+
+/* ---- Practice loops (Lentaro) ----------------------------------------- */
+
+/* Repeats [start, end) of a tempo channel, whatever BASS_SAMPLE_LOOP said.
+ * Byte positions as BASS_ChannelGetPosition counts them, rounded down to
+ * whole frames. start 0 and end 0 clear the range: the channel plays its
+ * whole file again, looping or not as it was created.
+ *
+ * Each pass plays every frame of the range once. The seam between passes
+ * is a 5 ms equal-power crossfade of the range's last frames with the
+ * frames of the file that lead up to `start` (for a range at the very
+ * start of the file, with those of the next pass's first frames and what
+ * follows `end`), so it neither clicks, nor gaps, nor repeats anything; it
+ * holds at any tempo and pitch. A range that is the whole file joins
+ * without a fade.
+ *
+ * Takes effect at once, in any state: when the audible place is outside
+ * the new range, play goes to its start; when inside, play goes on and
+ * wraps at the new end. While a range is set BASS_ChannelGetPosition stays
+ * inside it; BASS_ChannelSetPosition inside it goes there, and outside it
+ * goes to its start (the range stays set); BASS_ChannelPlay with restart
+ * goes to its start too. Starts the count of passes again.
+ *
+ * Returns FALSE with BASS_ERROR_HANDLE, BASS_ERROR_NOTAVAIL (a decoding
+ * channel), BASS_ERROR_POSITION (end past the file) or BASS_ERROR_ILLPARAM
+ * (a range shorter than 10 ms, start after end). */
+BOOL BASS_Lentaro_ChannelSetLoop(DWORD handle, QWORD start, QWORD end);
+
+/* The range last set, in bytes (both 0 when none). */
+BOOL BASS_Lentaro_ChannelGetLoop(DWORD handle, QWORD* start, QWORD* end);
+
+/* Passes heard to their end since the range was last set (or since the
+ * channel was made: its own whole-file loop counts too). For a status bar
+ * to poll. (DWORD)-1 on failure. */
+DWORD BASS_Lentaro_ChannelGetLoopPass(DWORD handle);
+
+/* The speed trainer of a looping channel. Tempos in percent, like
+ * BASS_ATTRIB_TEMPO. */
+typedef struct BASS_LENTARO_TRAINER {
+  float startTempo;    /* where it starts, and the floor of a back-off */
+  float step;          /* the rise of each step, > 0 */
+  DWORD passesPerStep; /* passes completed at a tempo before it rises, >= 1 */
+  float targetTempo;   /* never passed, >= startTempo */
+} BASS_LENTARO_TRAINER;
+
+/* Switches the trainer on (the tempo goes to startTempo at once) or, with
+ * trainer NULL, off (the tempo stays where it is). After every
+ * passesPerStep passes completed at one tempo it rises by step, but not
+ * past targetTempo, exactly at the seam: the next pass plays at the new
+ * tempo from its first frame. BASS_ChannelGetAttribute(BASS_ATTRIB_TEMPO)
+ * reports the trainer's tempo (once a step is made, a few milliseconds
+ * before it is heard) and BASS_Lentaro_ChannelGetTempoChanges counts its
+ * changes, so that a tempo control can follow it. A tempo set by hand
+ * (BASS_ATTRIB_TEMPO) while it runs becomes its current step: heard at
+ * once, its passes counted afresh, the steps going on from there (a hand
+ * tempo at or above the target is not raised). Tempos are clamped as
+ * BASS_ATTRIB_TEMPO is. FALSE with BASS_ERROR_ILLPARAM for a step not
+ * above 0, no passes per step, a target below the start or a value that is
+ * not finite. */
+BOOL BASS_Lentaro_ChannelSetTrainer(DWORD handle, const BASS_LENTARO_TRAINER* trainer);
+
+/* The trainer one step down, at once, not below its start tempo; the
+ * passes at the new tempo are counted afresh. FALSE with
+ * BASS_ERROR_NOTAVAIL when the trainer is off. */
+BOOL BASS_Lentaro_ChannelTrainerBackOff(DWORD handle);
+
+/* How many times the trainer has changed the tempo: its start, its steps
+ * and its back-offs (tempos set by hand do not count). (DWORD)-1 on
+ * failure. */
+DWORD BASS_Lentaro_ChannelGetTempoChanges(DWORD handle);
+
+typedef struct BASS_LENTARO_COUNTIN {
+  DWORD clicks;       /* clicks before each pass, at most 16; 0: none */
+  float beatsPerLoop; /* the beat is the loop's length divided by this... */
+  float bpm;          /* ...unless this is > 0: beats a minute at tempo 0 % */
+  BOOL record;        /* the clicks also go to the channel's encoders */
+} BASS_LENTARO_COUNTIN;
+
+/* A count-in before each pass of a looping channel: at the seam the music
+ * fades out (5 ms) and waits while `clicks` clicks sound a beat apart
+ * (1 kHz, 15 ms, the first one louder); the pass starts at the loop's
+ * start one beat after the last click. The beat is in the file's time, so
+ * at tempo t it lasts beat / (1 + t/100), at the tempo of the pass that
+ * follows (after a trainer's step). Play that starts at the loop's start
+ * (BASS_ChannelPlay with restart, a seek or a new range that goes there)
+ * counts in first too, and so does a channel that is not playing and
+ * stands at its loop's start when the count-in is set. During a count-in
+ * BASS_ChannelGetPosition stays at the loop's start. The clicks go to the
+ * output, and to the channel's encoders only with `record`. countIn NULL
+ * or clicks 0: none. FALSE with BASS_ERROR_ILLPARAM for more than 16
+ * clicks, or a beat (beatsPerLoop, or bpm when set) that is not above 0 or
+ * not finite. */
+BOOL BASS_Lentaro_ChannelSetCountIn(DWORD handle, const BASS_LENTARO_COUNTIN* countIn);
 
 /* ---- Encoder ---------------------------------------------------------- */
 
