@@ -146,8 +146,7 @@ int BASS_Lentaro_RenderRead(DWORD handle, int16_t* out, int frames) {
   });
 }
 
-BOOL BASS_Lentaro_RenderProgress(DWORD handle, QWORD* sourceFramesDone,
-                                 QWORD* sourceFramesTotal) {
+BOOL BASS_Lentaro_RenderProgress(DWORD handle, QWORD* sourceFramesDone, QWORD* sourceFramesTotal) {
   return guarded(FALSE, [&]() -> BOOL {
     auto entry = renders().find(handle);
     if (!entry) return fail(BASS_ERROR_HANDLE, FALSE);

@@ -18,8 +18,7 @@ namespace lentaro::audio {
 class RangeDecoder final : public Decoder {
  public:
   // end: 1 .. inner->lengthFrames().
-  RangeDecoder(std::unique_ptr<Decoder> inner, int64_t end)
-      : inner_(std::move(inner)), end_(end) {}
+  RangeDecoder(std::unique_ptr<Decoder> inner, int64_t end) : inner_(std::move(inner)), end_(end) {}
 
   StreamFormat format() const override { return inner_->format(); }
   int64_t lengthFrames() const override { return end_; }

@@ -88,8 +88,8 @@ int64_t OfflineRender::sourceDone() const {
 
 uint64_t OfflineRender::expectedFrames() const {
   const double speed = 1.0 + static_cast<double>(settings_.tempo) / 100.0;
-  const double frames = static_cast<double>(end_ - start_) * kOutputRate /
-                        source_->format.rate / speed;
+  const double frames =
+      static_cast<double>(end_ - start_) * kOutputRate / source_->format.rate / speed;
   return static_cast<uint64_t>(frames + 0.5);
 }
 

@@ -18,8 +18,8 @@ struct Peaks {
   int filled = 0;
 };
 
-Peaks peaksOf(Decoder& d, int columns, const volatile int* cancel = nullptr,
-              int cancelAfter = -1, volatile int* cancelFlag = nullptr) {
+Peaks peaksOf(Decoder& d, int columns, const volatile int* cancel = nullptr, int cancelAfter = -1,
+              volatile int* cancelFlag = nullptr) {
   Peaks p;
   p.mins.assign(static_cast<size_t>(columns), 99.0f);
   p.maxs.assign(static_cast<size_t>(columns), 99.0f);

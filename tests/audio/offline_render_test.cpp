@@ -85,11 +85,8 @@ TEST_F(OfflineRender, WholeFileEqualsWhatTheEnginePlays) {
     const char* file;
     Settings s;
   } cases[] = {
-      {"cbr128.mp3", {0, 0, 1}},
-      {"cbr128.mp3", {-50, 5, 0.8f}},
-      {"cbr128.mp3", {120, -7, 0.5f}},
-      {"cbr_32k.mp3", {0, 0, 1}},
-      {"mono64.mp3", {-25, 3, 1}},
+      {"cbr128.mp3", {0, 0, 1}},  {"cbr128.mp3", {-50, 5, 0.8f}}, {"cbr128.mp3", {120, -7, 0.5f}},
+      {"cbr_32k.mp3", {0, 0, 1}}, {"mono64.mp3", {-25, 3, 1}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.file) + " tempo " + std::to_string(c.s.tempo) + " pitch " +

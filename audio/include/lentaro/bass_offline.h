@@ -60,8 +60,7 @@ int BASS_Lentaro_RenderRead(DWORD handle, int16_t* out, int frames);
 /* How far the render is: frames of the file (or of the range) consumed so
  * far and in all, for a progress display; any thread, also while another
  * thread reads. The stretcher reads a little ahead of what has come out. */
-BOOL BASS_Lentaro_RenderProgress(DWORD handle, QWORD* sourceFramesDone,
-                                 QWORD* sourceFramesTotal);
+BOOL BASS_Lentaro_RenderProgress(DWORD handle, QWORD* sourceFramesDone, QWORD* sourceFramesTotal);
 
 /* The render's expected length in output frames: the file's (or range's)
  * length at the output rate divided by the speed factor 1 + tempo/100.
