@@ -33,6 +33,7 @@ class SilentUi : public lentaro::UiHost {
     return lentaro::MsgAnswer::Ok;
   }
   QStringList getOpenFileNames(QWidget*, const lentaro::OpenFilesRequest&) override { return {}; }
+  QString getSaveFileName(QWidget*, const lentaro::SaveFileRequest&) override { return {}; }
   QString browseForFolder(QWidget*, const QString&) override { return {}; }
   bool openFolder(const QString&) override { return false; }
   bool openUrl(const QUrl&) override { return false; }

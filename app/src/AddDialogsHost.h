@@ -28,6 +28,9 @@ class AddDialogsHost : public UiHost {
     return host_.messageBox(owner, text, title, buttons, icon);
   }
   QStringList getOpenFileNames(QWidget* owner, const OpenFilesRequest& request) override;
+  QString getSaveFileName(QWidget* owner, const SaveFileRequest& request) override {
+    return host_.getSaveFileName(owner, request);
+  }
   QString browseForFolder(QWidget* owner, const QString& title) override;
   QString browseForFolderFrom(QWidget* owner, const QString& title,
                               const QString& startFolder) override {

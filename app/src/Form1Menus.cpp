@@ -61,6 +61,8 @@ void Form1::buildFrame() {
   player_ = new PlayerControl(*this);
   actions_ = new ActionTable(frame, this);
   addCommands();
+  wireExport();
+  addPracticeCommands();
   actions_->loadKeys();
   actions_->buildMenus(frame->menuBar());
 
@@ -78,6 +80,9 @@ void Form1::buildFrame() {
   frame->statusBar()->setFixedHeight(frame->menuBar()->sizeHint().height());
   refreshStatusLine();
   connect(Timer2, &QTimer::timeout, this, &Form1::refreshStatusLine);
+  showExportProgress();
+  wireWaveform();
+  wirePractice();
   // Sized now, not at the first show: the start-up centres the window by
   // its size.
   frame->layout()->activate();
@@ -196,7 +201,7 @@ QString Form1::aboutText() {
              "they play, and records what it plays.\n\n"
              "Licence: GPL-3.0-or-later (GNU General Public License, version 3 or any later "
              "version). This program comes with absolutely no warranty.\n\n"
-             "Made with Qt %2, SDL2, libmpg123, libsndfile, libopenmpt and SoundTouch; "
+             "Made with Qt %2, SDL2, libmpg123, libsndfile, libopenmpt, SoundTouch and the "
              "recordings are encoded by LAME.")
       .arg(QStringLiteral(LENTARO_VERSION), QString::fromLatin1(qVersion()));
 }

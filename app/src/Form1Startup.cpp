@@ -12,6 +12,7 @@
 #include "app/HomePage.h"
 #include "app/Skin.h"
 #include "playlist/PlaylistView.h"
+#include "recording/Exporter.h"
 #include "recording/PlayAndRecord.h"
 #include "shell/AppTitle.h"
 #include "shell/AudioError.h"
@@ -148,6 +149,9 @@ void Form1::Form_QueryUnload() {
 
 void Form1::Form_Unload() {
   unloading_ = true;
+  // The process ends below without destructors: a running export stops
+  // now, taking its partial file and its encoder with it.
+  if (exporter_) exporter_->cancelAndWait();
   services_.audio.free();
   // The engine has finished every encoder: the private folder with its
   // copy of the encoder can go before the process ends.

@@ -52,6 +52,10 @@ QStringList QtUiHost::getOpenFileNames(QWidget* owner, const OpenFilesRequest& r
   return one.isEmpty() ? QStringList() : QStringList{one};
 }
 
+QString QtUiHost::getSaveFileName(QWidget* owner, const SaveFileRequest& request) {
+  return QFileDialog::getSaveFileName(owner, request.title, request.proposedPath, request.filter);
+}
+
 QString QtUiHost::browseForFolder(QWidget* owner, const QString& title) {
   return browseForFolderFrom(owner, title, QString());
 }

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QSettings>
@@ -42,6 +43,11 @@ class DesktopTest : public ::testing::Test {
  protected:
   void SetUp() override {
     QStandardPaths::setTestModeEnabled(true);
+    // A home of this test's own: the per-file practice data and the
+    // waveform cache live under it (test mode keeps them in ~/.qttest),
+    // and tests running side by side must not read each other's.
+    ASSERT_TRUE(homeDir.isValid());
+    qputenv("HOME", QFile::encodeName(homeDir.path()));
     ASSERT_TRUE(settingsDir.isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
@@ -114,6 +120,7 @@ class DesktopTest : public ::testing::Test {
   // The position display as the refresh timer would bring it.
   void refresh() { form->playback_->Timer2_Timer(); }
 
+  QTemporaryDir homeDir;
   QTemporaryDir settingsDir;
   ScriptedUiHost ui;
   std::vector<int> endStatuses;

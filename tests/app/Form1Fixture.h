@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -75,6 +76,11 @@ class Form1Test : public ::testing::Test {
  protected:
   void SetUp() override {
     QStandardPaths::setTestModeEnabled(true);
+    // A home of this test's own: the per-file practice data and the
+    // waveform cache live under it (test mode keeps them in ~/.qttest),
+    // and tests running side by side must not read each other's.
+    ASSERT_TRUE(homeDir.isValid());
+    qputenv("HOME", QFile::encodeName(homeDir.path()));
     ASSERT_TRUE(settingsDir.isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
@@ -111,6 +117,7 @@ class Form1Test : public ::testing::Test {
     return QSettings(QStringLiteral("Orvessa"), QStringLiteral("Lentaro"));
   }
 
+  QTemporaryDir homeDir;
   QTemporaryDir settingsDir;
   QString appDir;
   FakeEngine engine;

@@ -57,12 +57,41 @@ TEST_F(DesktopTest, OuterWindowIsTheControlsAreaBetweenAMenuBarAndAStatusLine) {
   EXPECT_EQ(menus[0]->text() + menus[1]->text() + menus[2]->text(), "&File&Playback&Help");
   EXPECT_EQ(entriesOf(menus[0]),
             (QStringList{"Add MP3 File(s)...", "Add All MP3 File(s) In Folder...",
-                         "Load Sample/Example Files", "--", "Quit"}));
-  EXPECT_EQ(entriesOf(menus[1]),
-            (QStringList{"Play/Pause", "Stop", "Play and Record", "--", "Tempo Faster by 1",
-                         "Tempo Slower by 1", "Tempo Faster by 5", "Tempo Slower by 5", "--",
-                         "Pitch Up One Semitone", "Pitch Down One Semitone", "--", "Volume Up",
-                         "Volume Down", "--", "Back 5 s", "Forward 5 s"}));
+                         "Load Sample/Example Files", "Export...", "--", "Quit"}));
+  EXPECT_EQ(entriesOf(menus[1]), (QStringList{"Play/Pause",
+                                              "Stop",
+                                              "Play and Record",
+                                              "--",
+                                              "Tempo Faster by 1",
+                                              "Tempo Slower by 1",
+                                              "Tempo Faster by 5",
+                                              "Tempo Slower by 5",
+                                              "--",
+                                              "Pitch Up One Semitone",
+                                              "Pitch Down One Semitone",
+                                              "--",
+                                              "Volume Up",
+                                              "Volume Down",
+                                              "--",
+                                              "Back 5 s",
+                                              "Forward 5 s",
+                                              "--",
+                                              "Loop Start Here",
+                                              "Loop End Here",
+                                              "Clear Loop / Loop the Whole File",
+                                              "Loop Start 10 ms Earlier",
+                                              "Loop Start 10 ms Later",
+                                              "Loop Start 100 ms Earlier",
+                                              "Loop Start 100 ms Later",
+                                              "Loop End 10 ms Earlier",
+                                              "Loop End 10 ms Later",
+                                              "Loop End 100 ms Earlier",
+                                              "Loop End 100 ms Later",
+                                              "--",
+                                              "Add Marker",
+                                              "Back Off One Step",
+                                              "Practice...",
+                                              "Remember Tempo and Pitch per File"}));
   EXPECT_EQ(entriesOf(menus[2]), (QStringList{"Keyboard Shortcuts...", "About Lentaro"}));
 }
 

@@ -96,6 +96,10 @@ double fedSeconds(const BASS_ENCODE_STATUS& status) {
 void RecordingTest::SetUp() {
   ASSERT_TRUE(settingsDir.isValid() && sources.isValid() && out.isValid());
   QStandardPaths::setTestModeEnabled(true);
+  // A home of this test's own: the per-file practice data and the waveform
+  // cache live under it, and tests running side by side must not share them.
+  ASSERT_TRUE(homeDir.isValid());
+  qputenv("HOME", QFile::encodeName(homeDir.path()));
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
   ASSERT_TRUE(QFileInfo::exists(data("tone.mp3"))) << "generated test data missing";

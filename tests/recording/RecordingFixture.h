@@ -106,6 +106,7 @@ class RecordingTest : public ::testing::Test {
 
   ScriptedUiHost ui;
   std::vector<int> endStatuses;  // the window's process ends
+  QTemporaryDir homeDir;
   QTemporaryDir settingsDir;
   QTemporaryDir sources;
   QTemporaryDir out;

@@ -42,6 +42,14 @@ class ScriptedUiHost : public UiHost {
     return r;
   }
 
+  QString getSaveFileName(QWidget*, const SaveFileRequest& request) override {
+    saveRequests.push_back(request);
+    if (saveResults.empty()) return {};
+    QString r = saveResults.front();
+    saveResults.pop_front();
+    return r;
+  }
+
   QString browseForFolderFrom(QWidget* owner, const QString& title,
                               const QString& startFolder) override {
     folderStartFolders.push_back(startFolder);
@@ -70,11 +78,13 @@ class ScriptedUiHost : public UiHost {
   std::deque<MsgAnswer> answers;
   std::deque<QStringList> fileResults;
   std::deque<QString> folderResults;
+  std::deque<QString> saveResults;  // save dialogs: the path chosen (cancel by default)
   std::function<void(const ShownMessage&)> onMessage;  // runs before answering
 
   // Record
   std::vector<ShownMessage> messages;
   std::vector<OpenFilesRequest> fileRequests;
+  std::vector<SaveFileRequest> saveRequests;
   QStringList folderTitles;
   QStringList folderStartFolders;  // of the browsers opened at a given folder
   QStringList openedFolders;

@@ -45,6 +45,7 @@ class ActionTable;
 class AddDialogsHost;
 class PlayerControl;
 class ShortcutsDialog;
+class PracticeController;
 
 namespace playlist {
 class PlaylistView;
@@ -52,10 +53,13 @@ class PlaylistCommands;
 }  // namespace playlist
 namespace playback {
 class Playback;
-}
+class WaveformView;
+class WaveformPeaksSource;
+}  // namespace playback
 namespace recording {
 class PlayAndRecord;
 class OutputFolder;
+class Exporter;
 }  // namespace recording
 
 class Form1 : public QWidget {
@@ -143,6 +147,16 @@ class Form1 : public QWidget {
   playback::Playback* playback_ = nullptr;
   recording::PlayAndRecord* playAndRecord_ = nullptr;
   recording::OutputFolder* outputFolder_ = nullptr;
+  // File > Export... and the playlist's context menu (Form1Export), with
+  // its progress on the status bar.
+  recording::Exporter* exporter_ = nullptr;
+  QWidget* exportStatus_ = nullptr;
+  // The overview drawn behind Slider1 in Frame2 (Form1Waveform), and its
+  // peaks, computed when a file is opened.
+  playback::WaveformView* waveform_ = nullptr;
+  playback::WaveformPeaksSource* waveformPeaks_ = nullptr;
+  // Practice loops, markers, the trainer and the count-in (Form1Practice).
+  PracticeController* practice_ = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -162,6 +176,19 @@ class Form1 : public QWidget {
   // The outer window, the menus, the keys and the status bar (Form1Menus).
   void buildFrame();
   void addCommands();
+  // Export: its command (before Quit), the playlist's context menu and the
+  // status bar's progress (Form1Export).
+  void wireExport();
+  // Made once the status bar has its height.
+  void showExportProgress();
+  // The waveform overview, fed from the channel the window opens and its
+  // position (Form1Waveform).
+  void wireWaveform();
+  void followWaveform();
+  // Practice: its Playback commands (before the keys are loaded), then
+  // the status field and the drawing once the status bar exists.
+  void addPracticeCommands();
+  void wirePractice();
   void showStatus(const QString& text);
   void refreshStatusLine();
 

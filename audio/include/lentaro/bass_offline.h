@@ -36,15 +36,16 @@ extern "C" {
 /* Opens the file at path (UTF-8) for rendering exactly the sound that a
  * tempo channel over it plays with these settings from startByte: tempo in
  * percent, pitch in semitones and volume clamped and refused as
- * BASS_ChannelSetAttribute does, the same stretcher, 44100 Hz stereo
- * 16-bit. Without a range (startByte and endByte both 0) the whole file,
- * as a channel without BASS_SAMPLE_LOOP plays it from the start to its
- * end; with one, the frames [startByte, endByte) once, as such a channel
- * plays them after a seek to startByte when its file ends at endByte.
- * Byte positions count as BASS_ChannelGetPosition counts them (16-bit
- * samples, the file's own channels and rate), rounded down to whole
- * frames. Files open as BASS_StreamCreateFile opens them, or else as
- * BASS_MusicLoad does (rendered at 44100 Hz).
+ * BASS_ChannelSetAttribute does, the stretcher a new channel gets (see
+ * BASS_Lentaro_SetDefaultStretcher), 44100 Hz stereo 16-bit. Without a
+ * range (startByte and endByte both 0) the whole file, as a channel
+ * without BASS_SAMPLE_LOOP plays it from the start to its end; with one,
+ * the frames [startByte, endByte) once, as such a channel plays them after
+ * a seek to startByte when its file ends at endByte. Byte positions count
+ * as BASS_ChannelGetPosition counts them (16-bit samples, the file's own
+ * channels and rate), rounded down to whole frames. Files open as
+ * BASS_StreamCreateFile opens them, or else as BASS_MusicLoad does
+ * (rendered at 44100 Hz).
  *
  * Returns 0 with BASS_ERROR_ILLPARAM (a null path, a value that is not
  * finite, startByte not before endByte), BASS_ERROR_FILEOPEN,

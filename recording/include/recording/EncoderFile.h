@@ -8,7 +8,10 @@
 // encoder still runs from the previous file works, and whatever stood at
 // the path before is replaced, never run.
 //
-// Thread: user-interface thread only.
+// Thread: one thread at a time. The window's instance is the user-interface
+// thread's (remove() lets pending events run); an export's own instance
+// lives on its worker thread, where it uses only path(), write() and
+// discard(), which touch nothing but the file system.
 #pragma once
 
 #include <QByteArray>

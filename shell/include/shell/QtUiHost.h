@@ -13,6 +13,7 @@ class QtUiHost : public UiHost {
   MsgAnswer messageBox(QWidget* owner, const QString& text, const QString& title,
                        MsgButtons buttons, MsgIcon icon) override;
   QStringList getOpenFileNames(QWidget* owner, const OpenFilesRequest& request) override;
+  QString getSaveFileName(QWidget* owner, const SaveFileRequest& request) override;
   QString browseForFolder(QWidget* owner, const QString& title) override;
   QString browseForFolderFrom(QWidget* owner, const QString& title,
                               const QString& startFolder) override;

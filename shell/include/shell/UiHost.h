@@ -27,6 +27,13 @@ struct OpenFilesRequest {
   QString startFolder;
 };
 
+struct SaveFileRequest {
+  QString title;
+  QString filter;  // Qt form: "MP3 (*.mp3);;WAV (*.wav)"
+  // The path the dialog offers: its folder, and its name to keep or edit.
+  QString proposedPath;
+};
+
 class UiHost {
  public:
   virtual ~UiHost() = default;
@@ -38,6 +45,10 @@ class UiHost {
   // Modal file-open dialog. The picked paths in the dialog's order; empty
   // when cancelled.
   virtual QStringList getOpenFileNames(QWidget* owner, const OpenFilesRequest& request) = 0;
+
+  // Modal file-save dialog, which asks before replacing a file. The chosen
+  // path, or empty when cancelled.
+  virtual QString getSaveFileName(QWidget* owner, const SaveFileRequest& request) = 0;
 
   // Modal folder browser. The chosen folder (no trailing separator unless it
   // is the root "/"), or empty when cancelled.
