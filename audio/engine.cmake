@@ -7,6 +7,8 @@ set(LENTARO_AUDIO_ENGINE_SOURCES
   src/loop_reader.h src/loop_reader.cpp
   src/speed_trainer.h src/speed_trainer.cpp
   src/count_in.h src/count_in.cpp
+  src/stretcher.h src/stretcher.cpp src/stretcher_soundtouch.cpp src/stretcher_rubberband.cpp
+  src/splice.h src/splice.cpp
   src/tempo_stage.h src/tempo_stage.cpp
   src/tempo_channel.h src/tempo_channel.cpp
   src/mixer.h src/mixer.cpp

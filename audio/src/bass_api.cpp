@@ -18,6 +18,7 @@ using lentaro::audio::Engine;
 using lentaro::audio::fail;
 using lentaro::audio::guarded;
 using lentaro::audio::setLastError;
+using lentaro::audio::StretcherKind;
 using lentaro::audio::TempoChannel;
 
 namespace {
@@ -222,6 +223,12 @@ BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
       case BASS_ATTRIB_TEMPO_PITCH:
         ch->setPitch(std::clamp(value, -60.0f, 60.0f));
         break;
+      case BASS_ATTRIB_LENTARO_STRETCHER:
+        if (value != BASS_LENTARO_STRETCHER_FAST && value != BASS_LENTARO_STRETCHER_HIGH) {
+          return fail(BASS_ERROR_ILLPARAM, FALSE);
+        }
+        ch->setStretcher(static_cast<StretcherKind>(static_cast<int>(value)));
+        break;
       default:
         return fail(BASS_ERROR_ILLTYPE, FALSE);
     }
@@ -246,6 +253,9 @@ BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value) {
         break;
       case BASS_ATTRIB_TEMPO_PITCH:
         *value = ch->pitch();
+        break;
+      case BASS_ATTRIB_LENTARO_STRETCHER:
+        *value = static_cast<float>(static_cast<int>(ch->stretcher()));
         break;
       default:
         return fail(BASS_ERROR_ILLTYPE, FALSE);
@@ -468,6 +478,23 @@ BOOL BASS_Encode_GetStatus(HENCODE handle, BASS_ENCODE_STATUS* status) {
 
 int BASS_Lentaro_RenderOutput(int16_t* out, int frames) {
   return guarded(-1, [&] { return engine().renderManual(out, frames); });
+}
+
+BOOL BASS_Lentaro_SetDefaultStretcher(DWORD stretcher) {
+  return guarded(FALSE, [&]() -> BOOL {
+    if (stretcher != BASS_LENTARO_STRETCHER_FAST && stretcher != BASS_LENTARO_STRETCHER_HIGH) {
+      return fail(BASS_ERROR_ILLPARAM, FALSE);
+    }
+    engine().setDefaultStretcher(static_cast<StretcherKind>(stretcher));
+    return ok();
+  });
+}
+
+DWORD BASS_Lentaro_GetDefaultStretcher(void) {
+  return guarded(DWORD{0}, [&]() -> DWORD {
+    setLastError(BASS_OK);
+    return static_cast<DWORD>(lentaro::audio::defaultStretcherKind());
+  });
 }
 
 }  // extern "C"

@@ -196,6 +196,16 @@ bool Engine::positionAtBlockStart() const {
   return output_ && output_->kind() == Output::Kind::kDevice;
 }
 
+void Engine::setDefaultStretcher(StretcherKind kind) {
+  setDefaultStretcherKind(kind);
+  std::vector<std::shared_ptr<TempoChannel>> list;
+  {
+    TableLock lock(mutex_);
+    list = active_;
+  }
+  for (auto& ch : list) ch->followDefaultStretcher(kind);
+}
+
 DWORD Engine::startEncoder(DWORD channel, std::vector<std::string> argv) {
   std::shared_ptr<TempoChannel> ch = tempo(channel);
   if (!ch) return fail(BASS_ERROR_HANDLE, DWORD{0});

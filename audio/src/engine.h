@@ -75,6 +75,9 @@ class Engine {
   // its source's).
   std::shared_ptr<DecodeSource> formatOf(DWORD handle);
   bool positionAtBlockStart() const;
+  // The default for channels made from now on, and for those that follow
+  // it.
+  void setDefaultStretcher(StretcherKind kind);
 
   DWORD startEncoder(DWORD channel, std::vector<std::string> argv);
   bool encoderStatus(DWORD handle, EncoderStatus* out);

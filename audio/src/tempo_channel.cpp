@@ -17,7 +17,10 @@ constexpr float kRampStep = 1.0f / 220.0f;
 }  // namespace
 
 TempoChannel::TempoChannel(std::shared_ptr<DecodeSource> source, bool loop, bool ownsSource)
-    : source_(std::move(source)), ownsSource_(ownsSource), stage_(source_, loop) {
+    : source_(std::move(source)),
+      ownsSource_(ownsSource),
+      stretcher_(static_cast<int>(defaultStretcherKind())),
+      stage_(source_, loop, stretcher()) {
   seekPos_.store(source_->position, std::memory_order_relaxed);
   pubStart_.store(source_->position, std::memory_order_relaxed);
   pubEnd_.store(source_->position, std::memory_order_relaxed);
@@ -74,6 +77,16 @@ void TempoChannel::setTempo(float percent) {
   ProducerLock lock(producerMutex_);
   stage_.trainer().setByHand(percent);
   tempo_.store(percent, std::memory_order_relaxed);
+}
+
+void TempoChannel::setStretcher(StretcherKind kind) {
+  ownStretcher_.store(true, std::memory_order_relaxed);
+  stretcher_.store(static_cast<int>(kind), std::memory_order_relaxed);
+}
+
+void TempoChannel::followDefaultStretcher(StretcherKind kind) {
+  if (!ownStretcher_.load(std::memory_order_relaxed))
+    stretcher_.store(static_cast<int>(kind), std::memory_order_relaxed);
 }
 
 void TempoChannel::setTrainer(const TrainerSettings* settings) {
@@ -159,6 +172,7 @@ void TempoChannel::restartAt(const ProducerLock& lock, int64_t frame) {
   }
   producedEpoch_ = epochOf(word) + 1;
   writtenThisEpoch_ = 0;
+  stage_.useStretcher(stretcher());
   stage_.reset(frame, pass, tempo_.load(std::memory_order_relaxed),
                pitch_.load(std::memory_order_relaxed));
   fill(lock, kPrefillFrames);
@@ -198,7 +212,8 @@ bool TempoChannel::pump(int targetFrames) {
 }
 
 size_t TempoChannel::fill(const ProducerLock&, int targetFrames) {
-  stage_.setParams(tempo_.load(std::memory_order_relaxed), pitch_.load(std::memory_order_relaxed));
+  stage_.setParams(tempo_.load(std::memory_order_relaxed), pitch_.load(std::memory_order_relaxed),
+                   stretcher());
   const size_t wanted = static_cast<size_t>((targetFrames + kChunkFrames - 1) / kChunkFrames);
   size_t made = 0;
   // The ring reads in order, so whatever it holds beyond the chunks

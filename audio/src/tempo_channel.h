@@ -62,6 +62,14 @@ class TempoChannel {
   void setTempo(float percent);
   void setPitch(float semitones) { pitch_.store(semitones, std::memory_order_relaxed); }
   void setVolume(float v) { volume_.store(v, std::memory_order_relaxed); }
+  // The channel's own stretcher, from the next chunk made on (a sound
+  // already stretched is spliced into the new one's). Until it is given
+  // one, a channel follows the engine's default.
+  void setStretcher(StretcherKind kind);
+  void followDefaultStretcher(StretcherKind kind);
+  StretcherKind stretcher() const {
+    return static_cast<StretcherKind>(stretcher_.load(std::memory_order_relaxed));
+  }
   float tempo() const { return tempo_.load(std::memory_order_relaxed); }
   float pitch() const { return pitch_.load(std::memory_order_relaxed); }
   float volume() const { return volume_.load(std::memory_order_relaxed); }
@@ -152,6 +160,11 @@ class TempoChannel {
   std::atomic<float> tempo_{0};
   std::atomic<float> pitch_{0};
   std::atomic<float> volume_{1};
+  // Written by control calls (any thread; the last one wins): the
+  // stretcher, and whether the channel was given its own. Read by the
+  // producer at every fill.
+  std::atomic<int> stretcher_;
+  std::atomic<bool> ownStretcher_{false};
   std::atomic<uint64_t> control_{pack(1, kStopped)};
   std::atomic<int64_t> seekPos_{0};
   // Written with seekPos_: the pass heard until the new place is.

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
+
+#include "splice.h"
 
 namespace lentaro::audio {
 
@@ -10,25 +11,24 @@ namespace {
 constexpr long kDecodeBlock = 1024;
 }
 
-TempoStage::TempoStage(std::shared_ptr<DecodeSource> source, bool loop)
+TempoStage::TempoStage(std::shared_ptr<DecodeSource> source, bool loop, StretcherKind kind)
     : source_(std::move(source)),
       defaultLoop_(loop && source_->lengthFrames >= 2),
       channels_(source_->format.channels),
       rate_(source_->format.rate),
       length_(source_->lengthFrames),
       reader_(*source_->decoder, channels_, rate_, length_, source_->position),
+      kind_(kind),
       decodeBuf_(static_cast<size_t>(kDecodeBlock * channels_)),
       stretchOut_(static_cast<size_t>(kChunkFrames * channels_)),
-      fadeBuf_(static_cast<size_t>(kFadeFrames * channels_)) {
-  stretch_.setChannels(static_cast<unsigned>(channels_));
-  stretch_.setSampleRate(static_cast<unsigned>(rate_));
-  stretch_.setRate(static_cast<double>(rate_) / kOutputRate);
-  stretch_.setTempo(1.0);
-  stretch_.setPitchSemiTones(0.0);
+      fadeBuf_(static_cast<size_t>(kFadeFrames * channels_)),
+      aheadBuf_(static_cast<size_t>(kFadeFrames * channels_)),
+      spliceBuf_(static_cast<size_t>((kFadeFrames + 2 * kSearchFrames) * channels_)) {
   // The whole file: no head to read, so the decoder is not touched.
   reader_.setRange(0, length_, defaultLoop_);
-  resetPos_ = fedPos_ = static_cast<double>(source_->position);
+  resetPos_ = fedPos_ = dropUntil_ = static_cast<double>(source_->position);
   stretching_ = needsStretch();
+  if (stretching_) restartSilent();
 }
 
 bool TempoStage::needsStretch() const {
@@ -40,10 +40,44 @@ double TempoStage::slope() const {
 }
 
 void TempoStage::applyParams(float tempoPercent, float pitchSemitones) {
+  // The stretcher takes them when it next restarts.
   tempo_ = tempoPercent;
   pitch_ = pitchSemitones;
-  stretch_.setTempo(1.0 + static_cast<double>(tempo_) / 100.0);
-  stretch_.setPitchSemiTones(static_cast<double>(pitch_));
+}
+
+Stretcher& TempoStage::stretcher() {
+  const StretcherKind kind =
+      kind_ == StretcherKind::kHigh && !rubberBandTakes(rate_, speed(), pitch_)
+          ? StretcherKind::kFast
+          : kind_;
+  if (!stretch_ || stretch_->kind() != kind) {
+    if (spare_ && spare_->kind() == kind) {
+      std::swap(stretch_, spare_);
+    } else {
+      spare_ = std::move(stretch_);
+      stretch_ = makeStretcher(kind, rate_, channels_);
+    }
+  }
+  return *stretch_;
+}
+
+void TempoStage::restartSilent() {
+  stretcher().restart(speed(), pitch_, 0);
+  resetPos_ = fedPos_;
+  flushed_ = false;
+  pendingAt_ = pendingEnd_ = 0;
+}
+
+void TempoStage::startStretchAt(int64_t place) {
+  const int warm = stretcher().restart(speed(), pitch_, place);
+  reader_.seek(place - warm);
+  resetPos_ = fedPos_ = static_cast<double>(reader_.place());
+  dropUntil_ = static_cast<double>(place);
+  flushed_ = false;
+  pendingAt_ = pendingEnd_ = 0;
+  outOffset_ = 0;
+  seams_.clear();
+  forcedSeam_ = -1;
 }
 
 int64_t TempoStage::inRange(int64_t frame) const {
@@ -53,10 +87,11 @@ int64_t TempoStage::inRange(int64_t frame) const {
 
 bool TempoStage::reset(int64_t frame, uint64_t pass, float tempoPercent, float pitchSemitones) {
   applyParams(tempoPercent, pitchSemitones);
-  stretch_.clear();
+  deferred_ = false;
   flushed_ = false;
   ended_ = false;
   fadeFrames_ = fadeDone_ = 0;
+  pendingAt_ = pendingEnd_ = 0;
   seams_.clear();
   forcedSeam_ = -1;
   seamDue_ = false;
@@ -70,12 +105,10 @@ bool TempoStage::reset(int64_t frame, uint64_t pass, float tempoPercent, float p
     beginCountIn();
     return true;
   }
-  // Stretched, silence first: the stretcher skips the start of what it is
-  // fed, which is then the silence, and the sound starts at `frame`.
-  const auto warm = stretching_ ? static_cast<int64_t>(kWarmSeconds * rate_) : 0;
-  const bool ok = reader_.seekAfterSilence(frame, warm);
-  resetPos_ = fedPos_ = static_cast<double>(reader_.place());
-  dropUntil_ = resetPos_ + static_cast<double>(warm);
+  // Stretched, it warms up on silence: nothing before `frame` is heard.
+  const bool ok = reader_.seek(frame);
+  resetPos_ = fedPos_ = dropUntil_ = static_cast<double>(reader_.place());
+  if (stretching_) restartSilent();
   return ok;
 }
 
@@ -103,91 +136,156 @@ bool TempoStage::takeTrainerStep(float* tempo) {
 }
 
 void TempoStage::setParams(float tempoPercent, float pitchSemitones) {
-  if (tempoPercent == tempo_ && pitchSemitones == pitch_) return;
+  setParams(tempoPercent, pitchSemitones, kind_);
+}
+
+void TempoStage::setStretcher(StretcherKind kind) {
+  setParams(tempo_, pitch_, kind);
+}
+
+void TempoStage::setParams(float tempoPercent, float pitchSemitones, StretcherKind kind) {
+  deferred_ = false;
+  if (tempoPercent == tempo_ && pitchSemitones == pitch_ && kind == kind_) return;
   // A restart below counts places in the pass the output is in.
   if (seamDue_) passSeam();
-  if (countingIn_) {
-    // Only silence has been fed since the seam: no splice, no warm-up.
+  const bool heard = !countingIn_ && !flushed_ && fedPos_ > resetPos_;
+  if (heard && sinceSplice_ < kSpliceGap) {
+    // A slider dragged: the latest settings wait for the gap.
+    deferred_ = true;
+    deferredTempo_ = tempoPercent;
+    deferredPitch_ = pitchSemitones;
+    deferredKind_ = kind;
+    return;
+  }
+  if (heard) {
+    // Where the sound stands now, and how it goes on, with the settings
+    // it was made with.
+    const int64_t place = heardPlace();
+    const int fade = takeAhead(kFadeFrames);
     applyParams(tempoPercent, pitchSemitones);
-    if (!stretching_ && needsStretch()) {
-      stretch_.clear();
-      resetPos_ = dropUntil_ = fedPos_;
-      stretching_ = true;
-    }
+    kind_ = kind;
+    spliceAt(place, fade);
+    sinceSplice_ = 0;
     return;
   }
-  const bool restart = stretching_ && !flushed_ && fedPos_ > resetPos_;
-  // Where the sound stands now, with the settings it was made with.
-  const int64_t place = restart ? heardPlace() : 0;
   applyParams(tempoPercent, pitchSemitones);
-  if (!stretching_ && needsStretch()) {
-    startStretching();
-    return;
-  }
-  if (restart) restartStretchAt(place);
-}
-
-int TempoStage::bypassAhead(int frames) {
-  // What the bypass would play next, as the old sound of a splice (the
-  // reader is sought away from it right after).
-  LoopReader::Event event;
-  const long got = reader_.read(decodeBuf_.data(), std::min<long>(frames, kFadeFrames), &event);
-  std::copy(decodeBuf_.data(), decodeBuf_.data() + got * channels_, fadeBuf_.data());
-  return static_cast<int>(got);
-}
-
-void TempoStage::startStretching() {
-  // The bypass consumed the source exactly up to fedPos_, so the stretched
-  // sound starts right there, fading in over what the bypass would have
-  // played.
-  const auto place = static_cast<int64_t>(fedPos_ - outOffset_);
-  const int fade = bypassAhead(kFadeFrames);
-  stretching_ = true;
-  restartStretchAt(place, false);
-  fadeFrames_ = fade;
+  kind_ = kind;
+  // Nothing heard to splice from: only a count-in's silence fed, nothing
+  // fed since the last reset, or the source has ended (what the stretcher
+  // holds then plays out as it was made).
+  if (flushed_) return;
+  stretching_ = needsStretch();
+  if (stretching_) restartSilent();
 }
 
 int64_t TempoStage::heardPlace() {
   // A warm-up not yet dropped is not heard.
-  const double p = std::max({resetPos_, dropUntil_, nextOutputPlace()}) - outOffset_;
+  const double p = stretching_ ? std::max({resetPos_, dropUntil_, nextOutputPlace()}) - outOffset_
+                               : fedPos_ - outOffset_;
   const auto place = static_cast<int64_t>(p);
   if (!reader_.loops()) return std::clamp<int64_t>(place, 0, length_);
   return std::clamp(place, reader_.start(), reader_.end() - 1);
 }
 
-void TempoStage::restartStretchAt(int64_t place, bool spliceFromStretch) {
-  // The stretcher holds up to a sequence of sound made with the old
-  // settings; played out, it would delay the change by that much. Instead
-  // the stretch starts again from `place`, and the first frames of the new
-  // sound fade in over the old sound's next frames, so the splice makes no
-  // click.
-  if (spliceFromStretch) {
-    fadeFrames_ = static_cast<int>(stretch_.receiveSamples(fadeBuf_.data(), kFadeFrames));
+int TempoStage::takeAhead(int frames) {
+  // Through aheadBuf_: a splice still fading mixes from fadeBuf_.
+  float* out = aheadBuf_.data();
+  int n = 0;
+  if (stretching_) {
+    dropUntil(dropUntil_);
+    while (n < frames) {
+      if (pendingAt_ == pendingEnd_) feed(frames - n);
+      const int got = takeStretched(out + n * channels_, frames - n);
+      if (got <= 0) break;
+      n += got;
+    }
+  } else {
+    // Seams are armed as the output would arm them; the reader is sought
+    // away right after, so nothing read here is noted.
+    while (n < frames) {
+      LoopReader::Event event;
+      const long got = reader_.read(out + n * channels_, frames - n, &event);
+      n += static_cast<int>(got);
+      if (event == LoopReader::Event::kSeamAhead) {
+        armSeam();
+      } else if (event == LoopReader::Event::kEnd ||
+                 (got == 0 && event == LoopReader::Event::kNone)) {
+        break;
+      }
+    }
   }
+  // A splice still fading is part of what would have played.
+  if (fadeDone_ < fadeFrames_) applyFade(out, n);
+  std::copy(out, out + n * channels_, fadeBuf_.data());
+  return n;
+}
+
+int TempoStage::spliceAt(int64_t place, int fade) {
+  // The new sound from kSearchFrames output frames before `place`, so
+  // that it can move either way to match the old one.
+  const int want = fade + 2 * kSearchFrames;
+  const double step = needsStretch() ? slope() : 1.0;
+  const auto lead = std::min<int64_t>(place, std::llround(kSearchFrames * step));
+  const int64_t from = place - lead;
+  const double nominal = static_cast<double>(lead) / step;
+  int got = 0;
+  bool search = true;
+  stretching_ = needsStretch();
+  if (stretching_) {
+    startStretchAt(from);
+    dropUntil(dropUntil_);
+    while (got < want) {
+      feed(want - got);
+      const int n = takeStretched(spliceBuf_.data() + got * channels_, want - got);
+      if (n <= 0) break;
+      got += n;
+    }
+  } else {
+    // Unstretched, the new sound is the source itself, read again after
+    // the match so that it plays on bit-exact. Near a seam there is no
+    // room to move: it starts at the place.
+    search = !reader_.loops() || place + kSearchFrames + fade < reader_.seamAhead();
+    const int64_t at = search ? from : place;
+    reader_.seek(at);
+    while (got < want) {
+      LoopReader::Event event;
+      const long n = reader_.read(spliceBuf_.data() + got * channels_, want - got, &event);
+      got += static_cast<int>(n);
+      if (event == LoopReader::Event::kSeamAhead) {
+        armSeam();
+      } else if (event == LoopReader::Event::kEnd ||
+                 (n == 0 && event == LoopReader::Event::kNone)) {
+        break;
+      }
+    }
+  }
+  const int overlap = std::min(fade, got);
+  const int range = search ? std::max(0, got - overlap) : 0;
+  SpliceMatch match = bestSpliceOffset(fadeBuf_.data(), spliceBuf_.data(), channels_, overlap,
+                                       std::min(range, static_cast<int>(2 * nominal + 0.5)));
+  fadeFrames_ = overlap;
   fadeDone_ = 0;
-  stretch_.clear();
-  flushed_ = false;
-  const auto warm = static_cast<int64_t>(kWarmSeconds * rate_);
-  reader_.seek(std::max<int64_t>(0, place - warm));
-  resetPos_ = fedPos_ = static_cast<double>(reader_.place());
-  dropUntil_ = static_cast<double>(place);
+  fadeCorrelation_ = match.correlation;
+  if (stretching_) {
+    pendingAt_ = match.offset;
+    pendingEnd_ = got;
+    return static_cast<int>(std::lround(match.offset - nominal));
+  }
+  const int64_t resume = (search ? from : place) + match.offset;
+  pendingAt_ = pendingEnd_ = 0;
+  reader_.seek(resume);
+  resetPos_ = fedPos_ = static_cast<double>(resume);
   outOffset_ = 0;
   seams_.clear();
   forcedSeam_ = -1;
+  return static_cast<int>(resume - place);
 }
 
 void TempoStage::applyFade(float* samples, int frames) {
-  // samples are in the source's channel layout, like fadeBuf_. The old and
-  // the new sound are the same place of the source: a linear fade keeps
-  // the level.
+  // samples are in the source's channel layout, like fadeBuf_.
   const int n = std::min(frames, fadeFrames_ - fadeDone_);
-  for (int i = 0; i < n; ++i) {
-    const float w = static_cast<float>(fadeDone_ + i + 1) / static_cast<float>(fadeFrames_ + 1);
-    for (int c = 0; c < channels_; ++c) {
-      float& s = samples[i * channels_ + c];
-      s = w * s + (1.0f - w) * fadeBuf_[static_cast<size_t>((fadeDone_ + i) * channels_ + c)];
-    }
-  }
+  const float* old = fadeBuf_.data() + fadeDone_ * channels_;
+  spliceFade(old, samples, channels_, n, fadeCorrelation_, samples, fadeDone_, fadeFrames_);
   fadeDone_ += n;
 }
 
@@ -243,68 +341,74 @@ void TempoStage::passSeam() {
     return;
   }
   if (next == tempo_) return;
-  // Without stretching so far the pass ends exactly here and the stretch
+  // Without stretching so far the pass ends exactly here and the new tempo
   // starts on the next pass's first frame. (A stretched pass changed just
   // before the seam; this is only a fallback.)
-  const bool restart = stretching_ && !flushed_;
-  const int64_t place = restart ? heardPlace() : 0;
-  applyParams(next, pitch_);
-  if (!stretching_ && needsStretch()) {
-    startStretching();
-  } else if (restart) {
-    restartStretchAt(place);
+  if (flushed_) {
+    applyParams(next, pitch_);
+    return;
   }
+  const int64_t place = heardPlace();
+  const int fade = takeAhead(kFadeFrames);
+  applyParams(next, pitch_);
+  spliceAt(place, fade);
 }
 
-void TempoStage::spliceBeforeSeam(int toSeam) {
+void TempoStage::spliceBeforeSeam(int toSeam, float tempo) {
   // The stretch restarts at the new tempo `toSeam` (at most kFadeFrames)
   // output frames before the seam, in the same continuous signal the old
-  // sound was made from, and fades in over the old sound: at the seam only
-  // the new tempo is left.
+  // sound was made from, and is spliced into the old sound: at the seam
+  // only the new tempo is left. The pass ends where the new sound reaches
+  // the seam, however far the match moved it.
   const double seamPlace =
       stretching_ ? seams_.front().at - outOffset_ : static_cast<double>(reader_.end());
-  const int fade = stretching_ ? static_cast<int>(stretch_.receiveSamples(
-                                     fadeBuf_.data(), static_cast<unsigned>(toSeam)))
-                               : bypassAhead(toSeam);
-  stretching_ = true;
+  const int fade = takeAhead(std::min(kFadeFrames, toSeam));
+  applyParams(tempo, pitch_);
   const auto place = std::max<int64_t>(reader_.start(), std::llround(seamPlace - toSeam * slope()));
-  restartStretchAt(place, false);
-  fadeFrames_ = fade;
-  forcedSeam_ = toSeam;
+  const int moved = spliceAt(place, fade);
+  if (stretching_) forcedSeam_ = std::max(0, toSeam - moved);
 }
 
 void TempoStage::beginCountIn() {
   // The next pass starts afresh, at the settings it will play at: after
   // silence that lasts the count-in, its pre-roll fading in so that the
   // loop's start comes one count-in after the seam.
-  stretch_.clear();
   flushed_ = false;
   fadeFrames_ = fadeDone_ = 0;
+  pendingAt_ = pendingEnd_ = 0;
   seams_.clear();
   forcedSeam_ = -1;
   outOffset_ = 0;
   stretching_ = needsStretch();
-  const double speed = 1.0 + static_cast<double>(tempo_) / 100.0;
   const double loopSeconds = static_cast<double>(reader_.end() - reader_.start()) / rate_;
   const double beatSeconds =
       countIn_.bpm > 0 ? 60.0 / countIn_.bpm : loopSeconds / countIn_.beatsPerLoop;
-  const double beat = beatSeconds / speed * kOutputRate;
+  const double beat = beatSeconds / speed() * kOutputRate;
   const double preRoll = static_cast<double>(reader_.preRoll()) / slope();
   const int64_t cueFrames = std::max<int64_t>(0, std::llround(countIn_.clicks * beat - preRoll));
   clicks_.begin(countIn_.clicks, beat, cueFrames);
   cueUntil_ = static_cast<double>(reader_.start() - reader_.preRoll());
   dropUntil_ = cueUntil_ - static_cast<double>(cueFrames) * slope();
-  // Stretched, the silence starts early enough to warm the stretcher up.
-  const auto warm = stretching_ ? static_cast<int64_t>(kWarmSeconds * rate_) : 0;
-  const auto silence = static_cast<int64_t>(std::ceil(cueUntil_ - dropUntil_)) + warm;
+  const auto silence = static_cast<int64_t>(std::ceil(cueUntil_ - dropUntil_));
   reader_.startWithFadeIn(silence);
   resetPos_ = fedPos_ = cueUntil_ - static_cast<double>(silence);
+  // Stretched, it warms up on silence of its own before that.
+  if (stretching_) restartSilent();
   countingIn_ = true;
 }
 
 // ---- chunks -----------------------------------------------------------
 
 bool TempoStage::produce(Chunk& chunk) {
+  if (deferred_ && sinceSplice_ >= kSpliceGap) {
+    setParams(deferredTempo_, deferredPitch_, deferredKind_);
+  }
+  const bool made = produceChunk(chunk);
+  sinceSplice_ += chunk.frames;
+  return made;
+}
+
+bool TempoStage::produceChunk(Chunk& chunk) {
   for (;;) {
     if (seamDue_) passSeam();
     chunk.frames = 0;
@@ -330,8 +434,8 @@ bool TempoStage::produceCountIn(Chunk& chunk) {
   int n = 0;
   if (stretching_) {
     dropUntil(dropUntil_);
-    n = std::min({kChunkFrames, framesTo(cueUntil_), static_cast<int>(stretch_.numSamples())});
-    if (n > 0) stretch_.receiveSamples(stretchOut_.data(), static_cast<unsigned>(n));
+    n = std::min({kChunkFrames, framesTo(cueUntil_), ready()});
+    if (n > 0) takeStretched(stretchOut_.data(), n);
   } else {
     n = static_cast<int>(std::min<double>(kChunkFrames, cueUntil_ - fedPos_));
     LoopReader::Event event;
@@ -365,8 +469,7 @@ bool TempoStage::produceDirect(Chunk& chunk) {
     } else {
       const float next = completePass();
       if (next != tempo_) {
-        applyParams(next, pitch_);
-        spliceBeforeSeam(static_cast<int>(toSeam));
+        spliceBeforeSeam(static_cast<int>(toSeam), next);
         return produceStretched(chunk);
       }
     }
@@ -375,6 +478,7 @@ bool TempoStage::produceDirect(Chunk& chunk) {
   while (n < want) {
     LoopReader::Event event;
     const long got = reader_.read(decodeBuf_.data(), want - n, &event);
+    if (fadeDone_ < fadeFrames_) applyFade(decodeBuf_.data(), static_cast<int>(got));
     copyOut(decodeBuf_.data(), static_cast<int>(got), chunk.samples + 2 * n);
     n += static_cast<int>(got);
     fedPos_ += static_cast<double>(got);
@@ -394,15 +498,15 @@ bool TempoStage::produceDirect(Chunk& chunk) {
   return n > 0 || !ended_;
 }
 
-void TempoStage::feed() {
-  // Enough output for a chunk; after a splice before a seam, also that
+void TempoStage::feed(int frames) {
+  // Enough output for `frames`; after a splice before a seam, also that
   // seam read again, so that passing it knows where the next pass is.
-  while (!flushed_ && (static_cast<int>(stretch_.numSamples()) < kChunkFrames ||
-                       (forcedSeam_ >= 0 && seams_.empty() && !reader_.silent()))) {
+  while (!flushed_ &&
+         (ready() < frames || (forcedSeam_ >= 0 && seams_.empty() && !reader_.silent()))) {
     LoopReader::Event event;
     const long got = reader_.read(decodeBuf_.data(), kDecodeBlock, &event);
     if (got > 0) {
-      stretch_.putSamples(decodeBuf_.data(), static_cast<unsigned>(got));
+      stretch_->put(decodeBuf_.data(), static_cast<int>(got));
       fedPos_ += static_cast<double>(got);
     }
     if (event == LoopReader::Event::kSeamAhead) {
@@ -410,25 +514,37 @@ void TempoStage::feed() {
     } else if (event == LoopReader::Event::kSeam) {
       noteSeam();
     } else if (event == LoopReader::Event::kEnd) {
-      stretch_.flush();
+      stretch_->flush();
       flushed_ = true;
     }
   }
 }
 
+int TempoStage::ready() const {
+  return pendingEnd_ - pendingAt_ + (stretch_ ? stretch_->available() : 0);
+}
+
+int TempoStage::takeStretched(float* out, int frames) {
+  const int n = std::min(frames, pendingEnd_ - pendingAt_);
+  std::copy(spliceBuf_.data() + pendingAt_ * channels_,
+            spliceBuf_.data() + (pendingAt_ + n) * channels_, out);
+  pendingAt_ += n;
+  if (n == frames) return n;
+  return n + stretch_->receive(out + n * channels_, frames - n);
+}
+
 void TempoStage::dropUntil(double until) {
   for (;;) {
     feed();
-    const int n = std::min(framesTo(until), static_cast<int>(stretch_.numSamples()));
+    const int n = std::min(framesTo(until), ready());
     if (n <= 0) return;
     // Through stretchOut_ in pieces: it holds a chunk's frames.
-    stretch_.receiveSamples(stretchOut_.data(), static_cast<unsigned>(std::min(n, kChunkFrames)));
+    takeStretched(stretchOut_.data(), std::min(n, kChunkFrames));
   }
 }
 
 int TempoStage::framesTo(double at) {
-  const double first = std::max(resetPos_, nextOutputPlace());
-  return static_cast<int>(std::clamp(std::ceil((at - first) / slope()), 0.0, 1e9));
+  return static_cast<int>(std::clamp(std::ceil((at - nextOutputPlace()) / slope()), 0.0, 1e9));
 }
 
 bool TempoStage::produceStretched(Chunk& chunk) {
@@ -448,8 +564,9 @@ bool TempoStage::produceStretched(Chunk& chunk) {
       } else if (trainerSeam && !spliced) {
         const float next = completePass();
         if (next != tempo_) {
-          applyParams(next, pitch_);
-          spliceBeforeSeam(toSeam);
+          spliceBeforeSeam(toSeam, next);
+          // Back at tempo 0 (and pitch 0): the source itself from here.
+          if (!stretching_) return produceDirect(chunk);
           spliced = true;
           continue;
         }
@@ -461,8 +578,7 @@ bool TempoStage::produceStretched(Chunk& chunk) {
       chunk.frames = 0;
       return true;
     }
-    const int n =
-        static_cast<int>(stretch_.receiveSamples(stretchOut_.data(), static_cast<unsigned>(want)));
+    const int n = takeStretched(stretchOut_.data(), want);
     if (fadeDone_ < fadeFrames_) applyFade(stretchOut_.data(), n);
     copyOut(stretchOut_.data(), n, chunk.samples);
     chunk.frames = n;
@@ -470,7 +586,7 @@ bool TempoStage::produceStretched(Chunk& chunk) {
     chunk.srcStart = first - outOffset_;
     if (forcedSeam_ >= 0) forcedSeam_ -= n;
     if (n > 0 && n == toSeam) seamDue_ = true;
-    if (flushed_ && stretch_.numSamples() == 0) {
+    if (flushed_ && ready() == 0) {
       ended_ = true;
       chunk.flags |= Chunk::kEnd;
     }
@@ -479,38 +595,10 @@ bool TempoStage::produceStretched(Chunk& chunk) {
 }
 
 double TempoStage::nextOutputPlace() {
-  // Counted back from what was fed: the stretcher's unprocessed input and
-  // its ready output. Anchoring on the real consumption keeps the estimate
-  // from drifting, whatever the stretcher's sequence rounding does.
-  // SoundTouch transposes first when its effective rate is at most 1; its
-  // unprocessed input is then in transposed frames.
-  const double effRate =
-      static_cast<double>(rate_) / kOutputRate * std::pow(2.0, static_cast<double>(pitch_) / 12.0);
-  const double unprocessed =
-      static_cast<double>(stretch_.numUnprocessedSamples()) * std::min(1.0, effRate);
-  const double ready = static_cast<double>(stretch_.numSamples()) * slope();
-  const double pitchFactor = std::pow(2.0, static_cast<double>(pitch_) / 12.0);
-  const double stretchTempo = (1.0 + static_cast<double>(tempo_) / 100.0) / pitchFactor;
-  return fedPos_ - unprocessed - ready + stretchLead(stretchTempo) * rate_ * std::min(1.0, effRate);
-}
-
-double TempoStage::stretchLead(double stretchTempo) {
-  // WSOLA plays each sequence from the start of its input window: below
-  // tempo 1 the sound heard runs ahead of the input still held back, above
-  // it slightly behind. Measured with click trains against SoundTouch's
-  // automatic sequence settings (seconds of the stretcher's own time).
-  static constexpr double kTempo[] = {0.25, 0.5, 0.75, 0.9, 1.0, 1.1, 1.25, 1.5, 2.0, 2.5, 3.0};
-  static constexpr double kLead[] = {0.068, 0.044,  0.022,  0.013,  0.010, 0.005,
-                                     0.0,   -0.005, -0.010, -0.018, -0.025};
-  constexpr int n = static_cast<int>(std::size(kTempo));
-  if (stretchTempo <= kTempo[0]) return kLead[0];
-  for (int i = 1; i < n; ++i) {
-    if (stretchTempo <= kTempo[i]) {
-      const double f = (stretchTempo - kTempo[i - 1]) / (kTempo[i] - kTempo[i - 1]);
-      return kLead[i - 1] + f * (kLead[i] - kLead[i - 1]);
-    }
-  }
-  return kLead[n - 1];
+  // Counted back from what was fed (Stretcher::held()), and back over what
+  // a splice left to play before the stretcher's next output.
+  if (!stretch_) return fedPos_;
+  return fedPos_ - stretch_->held() - (pendingEnd_ - pendingAt_) * slope();
 }
 
 }  // namespace lentaro::audio

@@ -22,3 +22,11 @@ lentaro_add_gtest(NAME offline_tests
   LIBS lentaro_audio_internal
   LABELS audio)
 add_dependencies(offline_tests lentaro_decoder_corpus)
+
+# Splices between two versions of a sound, on their own and through the
+# engine with either stretcher, measured.
+lentaro_add_gtest(NAME stretch_tests
+  SOURCES signal_measures.h engine_signals.h splice_test.cpp engine_splice_test.cpp
+          stretcher_range_test.cpp
+  LIBS lentaro_audio_internal
+  LABELS audio)

@@ -1,5 +1,6 @@
 // The tempo/pitch stage by measurement: frequencies, durations, levels and
-// positions of generated signals after tempo, pitch and rate conversion.
+// positions of generated signals after tempo, pitch and rate conversion,
+// with either stretcher.
 #include <cmath>
 
 #include "engine_signals.h"
@@ -21,10 +22,22 @@ std::vector<int16_t> renderToEnd(HSTREAM ch, double maxSeconds) {
   return all;
 }
 
+// Each shape is measured with both stretchers.
 struct Shape {
   float tempo;
   float pitch;
+  DWORD stretcher = BASS_LENTARO_STRETCHER_HIGH;
 };
+
+template <class T>
+std::vector<T> withBothStretchers(std::vector<T> high) {
+  const size_t n = high.size();
+  for (size_t i = 0; i < n; ++i) {
+    high.push_back(high[i]);
+    high.back().stretcher = BASS_LENTARO_STRETCHER_FAST;
+  }
+  return high;
+}
 
 class TempoPitch : public Dsp, public ::testing::WithParamInterface<Shape> {};
 
@@ -32,6 +45,8 @@ TEST_P(TempoPitch, FrequencyFollowsPitchAndDurationFollowsTempo) {
   const Shape s = GetParam();
   const double seconds = 2.0, hz = 1000.0;
   const HSTREAM ch = tempoChannel(sine(44100, 2, seconds, hz));
+  ASSERT_TRUE(
+      BASS_ChannelSetAttribute(ch, BASS_ATTRIB_LENTARO_STRETCHER, static_cast<float>(s.stretcher)));
   ASSERT_TRUE(BASS_ChannelSetAttribute(ch, BASS_ATTRIB_TEMPO, s.tempo));
   ASSERT_TRUE(BASS_ChannelSetAttribute(ch, BASS_ATTRIB_TEMPO_PITCH, s.pitch));
   ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
@@ -47,14 +62,15 @@ TEST_P(TempoPitch, FrequencyFollowsPitchAndDurationFollowsTempo) {
   EXPECT_NEAR(rms(out, mid - 8820, mid + 8820) / (0.5 * 32768 / std::sqrt(2.0)), 1.0, 0.1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Shapes, TempoPitch,
-                         ::testing::Values(Shape{-50, 0}, Shape{100, 0}, Shape{0, 12},
-                                           Shape{0, -12}, Shape{-50, 5}, Shape{200, -7},
-                                           Shape{-75, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, TempoPitch,
+    ::testing::ValuesIn(withBothStretchers<Shape>(
+        {{-50, 0}, {100, 0}, {0, 12}, {0, -12}, {-50, 5}, {200, -7}, {-75, 0}})));
 
 struct Format {
   int rate;
   int channels;
+  DWORD stretcher = BASS_LENTARO_STRETCHER_HIGH;
 };
 
 class AnyRate : public Dsp, public ::testing::WithParamInterface<Format> {};
@@ -62,6 +78,8 @@ class AnyRate : public Dsp, public ::testing::WithParamInterface<Format> {};
 TEST_P(AnyRate, PlaysAtTheRightSpeedAndPitch) {
   const Format f = GetParam();
   const HSTREAM ch = tempoChannel(sine(f.rate, f.channels, 1.0, 1000.0));
+  ASSERT_TRUE(
+      BASS_ChannelSetAttribute(ch, BASS_ATTRIB_LENTARO_STRETCHER, static_cast<float>(f.stretcher)));
   ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
   const auto out = renderToEnd(ch, 5);
   EXPECT_NEAR(static_cast<double>(soundingLength(out)) / 44100, 1.0, 0.03);
@@ -69,10 +87,10 @@ TEST_P(AnyRate, PlaysAtTheRightSpeedAndPitch) {
   for (size_t i = 4410; i < 8820; ++i) ASSERT_EQ(out[2 * i], out[2 * i + 1]);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, AnyRate,
-                         ::testing::Values(Format{8000, 1}, Format{11025, 2}, Format{16000, 1},
-                                           Format{22050, 2}, Format{32000, 1}, Format{44100, 1},
-                                           Format{48000, 2}));
+INSTANTIATE_TEST_SUITE_P(
+    Rates, AnyRate,
+    ::testing::ValuesIn(withBothStretchers<Format>(
+        {{8000, 1}, {11025, 2}, {16000, 1}, {22050, 2}, {32000, 1}, {44100, 1}, {48000, 2}})));
 
 TEST_F(Dsp, ChangesWhilePausedAreHeardOnContinue) {
   const HSTREAM ch = tempoChannel(sine(44100, 2, 20.0, 500.0), BASS_FX_FREESOURCE);
@@ -139,6 +157,8 @@ TEST_P(PositionTracking, ReportedPositionIsTheAudiblePlace) {
   const int rate = 44100;
   const double period = 0.25;
   const HSTREAM ch = tempoChannel(clicks(rate, 8.0, period), BASS_FX_FREESOURCE | BASS_SAMPLE_LOOP);
+  ASSERT_TRUE(
+      BASS_ChannelSetAttribute(ch, BASS_ATTRIB_LENTARO_STRETCHER, static_cast<float>(s.stretcher)));
   ASSERT_TRUE(BASS_ChannelSetAttribute(ch, BASS_ATTRIB_TEMPO, s.tempo));
   ASSERT_TRUE(BASS_ChannelSetAttribute(ch, BASS_ATTRIB_TEMPO_PITCH, s.pitch));
   ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
@@ -179,10 +199,10 @@ TEST_P(PositionTracking, ReportedPositionIsTheAudiblePlace) {
   EXPECT_LE(worst, 0.020) << "seconds of position error";
 }
 
-INSTANTIATE_TEST_SUITE_P(Shapes, PositionTracking,
-                         ::testing::Values(Shape{-50, 0}, Shape{0, 0}, Shape{100, 0}, Shape{0, 12},
-                                           Shape{0, -12}, Shape{-30, 7}, Shape{-75, 0},
-                                           Shape{50, 0}, Shape{0, 1}));
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, PositionTracking,
+    ::testing::ValuesIn(withBothStretchers<Shape>(
+        {{-50, 0}, {0, 0}, {100, 0}, {0, 12}, {0, -12}, {-30, 7}, {-75, 0}, {50, 0}, {0, 1}})));
 
 }  // namespace
 }  // namespace lentaro::audio::test

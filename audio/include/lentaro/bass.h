@@ -84,6 +84,14 @@ typedef DWORD HENCODE;  /* an encoder attached to a channel */
 #define BASS_ATTRIB_VOL 2               /* 0 .. 1 */
 #define BASS_ATTRIB_TEMPO 0x10000       /* percent: speed factor 1 + t/100 */
 #define BASS_ATTRIB_TEMPO_PITCH 0x10001 /* semitones */
+/* Lentaro: the stretcher that changes tempo and pitch, one of
+ * BASS_LENTARO_STRETCHER_*. A new channel takes the engine's default (see
+ * BASS_Lentaro_SetDefaultStretcher). Set while the channel plays, the
+ * sound goes on at once from the place heard, spliced into the new
+ * stretcher's like a change of tempo or pitch. */
+#define BASS_ATTRIB_LENTARO_STRETCHER 0x15000
+#define BASS_LENTARO_STRETCHER_FAST 0 /* SoundTouch: little CPU */
+#define BASS_LENTARO_STRETCHER_HIGH 1 /* Rubber Band R3: best sound, more CPU */
 
 /* Position modes */
 #define BASS_POS_BYTE 0
@@ -161,7 +169,8 @@ HMUSIC BASS_MusicLoad(BOOL mem, const void* file, QWORD offset, DWORD length, DW
 /* Wraps a decoding channel in a playable tempo/pitch channel. With
  * BASS_FX_FREESOURCE the new channel owns the source (freeing it frees the
  * source); with BASS_SAMPLE_LOOP it repeats from the start at the end,
- * seamlessly. Starts at tempo 0 %, pitch 0, volume 1, stopped. Returns 0
+ * seamlessly. Starts at tempo 0 %, pitch 0, volume 1, the default stretcher
+ * (BASS_Lentaro_SetDefaultStretcher), stopped. Returns 0
  * with BASS_ERROR_HANDLE, BASS_ERROR_ILLTYPE (chan is a tempo channel),
  * BASS_ERROR_ALREADY (chan is wrapped already) or BASS_ERROR_MEM (256
  * tempo channels exist; freeing one makes room, and chan stays usable). */
@@ -187,7 +196,11 @@ DWORD BASS_ChannelIsActive(DWORD handle);
 
 /* Takes effect at once, in any state. Volume is clamped to 0..1, tempo to
  * -95..+5000 percent, pitch to -60..+60 semitones; NaN and infinities are
- * refused (FALSE, BASS_ERROR_ILLPARAM). */
+ * refused (FALSE, BASS_ERROR_ILLPARAM), and so is a stretcher that is not
+ * one of BASS_LENTARO_STRETCHER_*. A change of tempo, pitch or stretcher
+ * while playing is spliced into the sound heard (10 ms, matched in phase:
+ * no click, no dip); changes following each other within 50 ms of output
+ * (a slider dragged) are applied 50 ms apart, the latest one last. */
 BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value);
 BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value);
 
@@ -296,6 +309,17 @@ typedef struct BASS_LENTARO_COUNTIN {
  * clicks, or a beat (beatsPerLoop, or bpm when set) that is not above 0 or
  * not finite. */
 BOOL BASS_Lentaro_ChannelSetCountIn(DWORD handle, const BASS_LENTARO_COUNTIN* countIn);
+
+/* ---- Stretcher (Lentaro) ---------------------------------------------- */
+
+/* The stretcher (BASS_LENTARO_STRETCHER_*) of tempo channels made from now
+ * on, of every channel that has not been given its own with
+ * BASS_ATTRIB_LENTARO_STRETCHER (at once, as that attribute would), and of
+ * offline renders (lentaro/bass_offline.h). BASS_LENTARO_STRETCHER_HIGH
+ * until set; it holds for the process, across BASS_Init and BASS_Free.
+ * FALSE with BASS_ERROR_ILLPARAM for another value. */
+BOOL BASS_Lentaro_SetDefaultStretcher(DWORD stretcher);
+DWORD BASS_Lentaro_GetDefaultStretcher(void);
 
 /* ---- Encoder ---------------------------------------------------------- */
 
