@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include "UserSettings.h"
 
@@ -79,14 +80,21 @@ QStringList ActionTable::ids() const {
   return out;
 }
 
-QString ActionTable::plainText(const QString& id) const {
-  const Entry* e = find(id);
-  if (!e) return {};
-  QString text = e->command.text;
+namespace {
+QString withoutMnemonics(QString text) {
   text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
   text.remove(QLatin1Char('&'));
   text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
   return text;
+}
+}  // namespace
+
+QString ActionTable::plainText(const QString& id) const {
+  const Entry* e = find(id);
+  if (!e) return {};
+  const QString text = withoutMnemonics(e->command.text);
+  if (e->command.submenu.isEmpty()) return text;
+  return withoutMnemonics(e->command.submenu) + QStringLiteral(": ") + text;
 }
 
 QList<QKeySequence> ActionTable::keys(const QString& id) const {
@@ -170,16 +178,31 @@ void ActionTable::store(const QString& id, const QList<QKeySequence>& keys) cons
 
 void ActionTable::buildMenus(QMenuBar* bar) const {
   std::map<QString, QMenu*> menus;
+  std::map<std::pair<QString, QString>, QMenu*> submenus;
+  const auto objectName = [](const QString& title) -> QString {
+    QString name = withoutMnemonics(title);
+    name.remove(QLatin1Char(' '));
+    name[0] = name[0].toLower();
+    return name + QStringLiteral("Menu");
+  };
   for (const Entry& e : entries_) {
     QMenu*& menu = menus[e.command.menu];
     if (!menu) {
       menu = bar->addMenu(e.command.menu);
-      menu->setObjectName(e.command.menu.toLower().remove(QLatin1Char('&')) +
-                          QStringLiteral("Menu"));
+      menu->setObjectName(objectName(e.command.menu));
     } else if (e.command.separatorBefore) {
       menu->addSeparator();
     }
-    menu->addAction(e.action);
+    if (e.command.submenu.isEmpty()) {
+      menu->addAction(e.action);
+      continue;
+    }
+    QMenu*& sub = submenus[{e.command.menu, e.command.submenu}];
+    if (!sub) {
+      sub = menu->addMenu(e.command.submenu);
+      sub->setObjectName(objectName(e.command.submenu));
+    }
+    sub->addAction(e.action);
   }
 }
 

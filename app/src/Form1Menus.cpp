@@ -17,6 +17,7 @@
 
 #include "ControlKeys.h"
 #include "MainFrame.h"
+#include "SoundQuality.h"
 #include "app/ActionTable.h"
 #include "app/Form1.h"
 #include "app/PlayerControl.h"
@@ -63,6 +64,9 @@ void Form1::buildFrame() {
   addCommands();
   wireExport();
   addPracticeCommands();
+  SoundQualitySetting::applyStored();
+  SoundQualitySetting::addCommands(*actions_, kPlayback,
+                                   [this](const QString& told) { showStatus(told); });
   actions_->loadKeys();
   actions_->buildMenus(frame->menuBar());
 
@@ -202,6 +206,7 @@ QString Form1::aboutText() {
              "Licence: GPL-3.0-or-later (GNU General Public License, version 3 or any later "
              "version). This program comes with absolutely no warranty.\n\n"
              "Made with Qt %2, SDL2, libmpg123, libsndfile, libopenmpt, SoundTouch and the "
+             "Rubber Band Library; "
              "recordings are encoded by LAME.")
       .arg(QStringLiteral(LENTARO_VERSION), QString::fromLatin1(qVersion()));
 }

@@ -91,7 +91,9 @@ TEST_F(DesktopTest, OuterWindowIsTheControlsAreaBetweenAMenuBarAndAStatusLine) {
                                               "Add Marker",
                                               "Back Off One Step",
                                               "Practice...",
-                                              "Remember Tempo and Pitch per File"}));
+                                              "Remember Tempo and Pitch per File",
+                                              "--",
+                                              "Sound quality"}));
   EXPECT_EQ(entriesOf(menus[2]), (QStringList{"Keyboard Shortcuts...", "About Lentaro"}));
 }
 
@@ -361,7 +363,7 @@ TEST_F(DesktopTest, AboutNamesTheVersionTheLicenceAndTheLibraries) {
   table().trigger("about");
   ASSERT_EQ(ui.messages.size(), 1u);
   for (const char* part : {"Lentaro 1.0.0", "GPL-3.0-or-later", "Qt 6", "SDL2", "libmpg123",
-                           "libsndfile", "libopenmpt", "SoundTouch", "LAME"})
+                           "libsndfile", "libopenmpt", "SoundTouch", "Rubber Band", "LAME"})
     EXPECT_TRUE(ui.messages[0].text.contains(QString::fromLatin1(part))) << part;
 }
 

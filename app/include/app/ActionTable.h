@@ -42,6 +42,8 @@ struct Command {
   // Held keys repeat the command (steps); toggles run once per press.
   bool autoRepeat = false;
   std::function<void()> run;
+  // A submenu of `menu` the entry goes in ("Sound quality"), or none.
+  QString submenu = {};
 };
 
 class ActionTable : public QObject {
@@ -65,7 +67,8 @@ class ActionTable : public QObject {
   // Runs the command as its menu entry does.
   void trigger(const QString& id) const;
   QStringList ids() const;
-  // The text as the menu shows it, without its mnemonic marks.
+  // The text as the menu shows it, without its mnemonic marks; an entry
+  // of a submenu is named with it ("Sound quality: High").
   QString plainText(const QString& id) const;
 
   QList<QKeySequence> keys(const QString& id) const;
@@ -82,7 +85,9 @@ class ActionTable : public QObject {
   // Applies the stored keys over the defaults; call after the last add().
   void loadKeys();
 
-  // One menu per distinct Command::menu, in order of first appearance.
+  // One menu per distinct Command::menu, in order of first appearance, and
+  // in it one submenu per distinct Command::submenu, where its first entry
+  // would be.
   void buildMenus(QMenuBar* bar) const;
 
  Q_SIGNALS:
