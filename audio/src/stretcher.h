@@ -67,7 +67,8 @@ std::unique_ptr<Stretcher> makeStretcher(StretcherKind kind, int sourceRate, int
 // Whether Rubber Band takes these settings: its real-time buffers overrun
 // (and it crashes) at extreme ratios, so beyond 1/8 to 8 times the length
 // and 1/4 to 4 times the frequencies, counted with the rate conversion,
-// "High" leaves the stretch to "Fast".
+// and where a transposition down with a shortening makes the sound less
+// than a fifth as long in all, "High" leaves the stretch to "Fast".
 bool rubberBandTakes(int sourceRate, double speed, double semitones);
 
 // The kind a new tempo channel (or offline render) starts with: "High"

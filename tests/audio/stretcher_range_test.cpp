@@ -1,6 +1,7 @@
 // Every setting the attributes take, with either stretcher and at source
 // rates far from the output's: Rubber Band's real-time buffers overrun at
-// extreme ratios, so "High" hands those to "Fast". Each case plays, changes
+// extreme ratios (and, transposing down, at shortenings well within
+// them), so "High" hands those to "Fast". Each case plays, changes
 // across that border while playing (a splice from one stretcher to the
 // other) and must keep making sound at the pitch asked for.
 #include <cmath>
@@ -56,7 +57,10 @@ INSTANTIATE_TEST_SUITE_P(
         ::testing::Values(Extreme{44100, -95, 0}, Extreme{44100, 5000, 0}, Extreme{44100, 0, -60},
                           Extreme{44100, 0, 60}, Extreme{8000, -95, 24}, Extreme{96000, 700, -24},
                           Extreme{8000, 5000, -60}, Extreme{96000, -95, 36},
-                          Extreme{44100, -87.5f, 0}, Extreme{44100, 700, 0})));
+                          Extreme{44100, -87.5f, 0}, Extreme{44100, 700, 0},
+                          // Down and shorter: Rubber Band read out of bounds.
+                          Extreme{48000, 198.5f, -20.4f}, Extreme{44100, 200, -24},
+                          Extreme{22050, 200, -12})));
 
 }  // namespace
 }  // namespace lentaro::audio::test
