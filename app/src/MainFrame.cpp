@@ -1,6 +1,7 @@
 #include "MainFrame.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLayout>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -17,6 +18,10 @@ MainFrame::MainFrame(Form1& form) : form_(form) {
   connect(&form, &QWidget::windowTitleChanged, this, &QWidget::setWindowTitle);
   connect(&form, &QWidget::windowIconChanged, this, &QWidget::setWindowIcon);
 
+  // The menu bar is part of the window's fixed layout, so it stays in the
+  // window even on desktops with a global menu (asking the session bus for
+  // one would also cost the start a round trip).
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
   menuBar()->setObjectName(QStringLiteral("menuBar"));
   statusBar()->setObjectName(QStringLiteral("statusBar"));
   statusBar()->setSizeGripEnabled(false);

@@ -2,6 +2,7 @@
 // plays. The main window is the start-up object; it shows itself only when
 // its start-up has succeeded.
 #include <QApplication>
+#include <QTimer>
 
 #include "FontWarmup.h"
 #include "app/Form1.h"
@@ -23,8 +24,9 @@ int main(int argc, char** argv) {
   lentaro::Form1 form(services);
   if (!form.Form_Initialize()) return lentaro::kStartupFailedStatus;
   new lentaro::QuitSignals(&form);
-  // The desktop's media controls, when there is a session bus.
-  lentaro::Mpris::publishOnSessionBus(form);
   form.showCentred();
+  // The desktop's media controls, when there is a session bus: once the
+  // window is up, since reaching the bus is a round trip to another process.
+  QTimer::singleShot(0, &form, [&form] { lentaro::Mpris::publishOnSessionBus(form); });
   return QApplication::exec();
 }
