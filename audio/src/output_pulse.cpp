@@ -78,11 +78,11 @@ class PulseOutput final : public Output {
 
   // Mainloop lock held.
   bool openStream() {
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = static_cast<uint32_t>(rate_);
-    spec.channels = 2;
-    stream_ = pa_stream_new(context_, "Playback", &spec, nullptr);
+    pa_sample_spec format{};
+    format.format = PA_SAMPLE_S16LE;
+    format.rate = static_cast<uint32_t>(rate_);
+    format.channels = 2;
+    stream_ = pa_stream_new(context_, "Playback", &format, nullptr);
     if (!stream_) return false;
     pa_stream_set_state_callback(stream_, &PulseOutput::streamState, this);
     pa_stream_set_write_callback(stream_, &PulseOutput::streamWrite, this);
