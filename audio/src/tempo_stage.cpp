@@ -200,23 +200,29 @@ int TempoStage::takeAhead(int frames) {
       n += got;
     }
   } else {
-    // Seams are armed as the output would arm them; the reader is sought
-    // away right after, so nothing read here is noted.
-    while (n < frames) {
-      LoopReader::Event event;
-      const long got = reader_.read(out + n * channels_, frames - n, &event);
-      n += static_cast<int>(got);
-      if (event == LoopReader::Event::kSeamAhead) {
-        armSeam();
-      } else if (event == LoopReader::Event::kEnd ||
-                 (got == 0 && event == LoopReader::Event::kNone)) {
-        break;
-      }
-    }
+    n = readUnstretched(out, frames);
   }
   // A splice still fading is part of what would have played.
   if (fadeDone_ < fadeFrames_) applyFade(out, n);
   std::copy(out, out + n * channels_, fadeBuf_.data());
+  return n;
+}
+
+int TempoStage::readUnstretched(float* out, int frames) {
+  // Seams are armed as the output would arm them; the reader is sought
+  // away right after, so nothing read here is noted.
+  int n = 0;
+  while (n < frames) {
+    LoopReader::Event event;
+    const long got = reader_.read(out + n * channels_, frames - n, &event);
+    n += static_cast<int>(got);
+    if (event == LoopReader::Event::kSeamAhead) {
+      armSeam();
+    } else if (event == LoopReader::Event::kEnd ||
+               (got == 0 && event == LoopReader::Event::kNone)) {
+      break;
+    }
+  }
   return n;
 }
 
@@ -247,17 +253,7 @@ int TempoStage::spliceAt(int64_t place, int fade) {
     search = !reader_.loops() || place + kSearchFrames + fade < reader_.seamAhead();
     const int64_t at = search ? from : place;
     reader_.seek(at);
-    while (got < want) {
-      LoopReader::Event event;
-      const long n = reader_.read(spliceBuf_.data() + got * channels_, want - got, &event);
-      got += static_cast<int>(n);
-      if (event == LoopReader::Event::kSeamAhead) {
-        armSeam();
-      } else if (event == LoopReader::Event::kEnd ||
-                 (n == 0 && event == LoopReader::Event::kNone)) {
-        break;
-      }
-    }
+    got = readUnstretched(spliceBuf_.data(), want);
   }
   const int overlap = std::min(fade, got);
   const int range = search ? std::max(0, got - overlap) : 0;

@@ -150,6 +150,9 @@ class TempoStage {
   // next, fades included, into fadeBuf_; returns how many. Moves the
   // reader: a restart follows.
   int takeAhead(int frames);
+  // Up to `frames` frames of the source as it stands, unstretched, into
+  // out, for a splice to look at; stops at the end. Moves the reader.
+  int readUnstretched(float* out, int frames);
   // The sound goes on from `place` at the settings (and stretcher) now
   // applied, the old sound's next `fade` frames (taken into fadeBuf_ by
   // takeAhead() before the settings changed) spliced into it. Returns the
