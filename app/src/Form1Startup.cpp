@@ -4,7 +4,10 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QGuiApplication>
+#include <QIcon>
+#include <QImageReader>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QScreen>
 #include <QSettings>
 
@@ -37,6 +40,15 @@ QSettings userSettings() {
 
 void changeDirectory(const QString& path) {
   if (!QDir::setCurrent(path)) throw Failure("Path not found");
+}
+
+// The program's icon, a PNG read by Qt's own reader. QIcon(path) would ask
+// QImageReader to recognise the file, which loads every image-format
+// plugin installed first (see AppStyle.h).
+QIcon programIcon() {
+  QImageReader reader(QStringLiteral(":/lentaro/lentaro.png"), "png");
+  reader.setAutoDetectImageFormat(false);
+  return QIcon(QPixmap::fromImage(reader.read()));
 }
 }  // namespace
 
@@ -92,7 +104,7 @@ void Form1::Form_Load() {
   t.run(100, [&] { skinMainWindow(this, *skin_, skinFilePath(appDir_)); });
   t.run(104, [&] {
     setWindowTitle(QString::fromLatin1(kProductName));
-    setWindowIcon(QIcon(QStringLiteral(":/lentaro/lentaro.png")));
+    setWindowIcon(programIcon());
     SetAppTitle();
   });
 

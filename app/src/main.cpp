@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "FontWarmup.h"
+#include "app/AppStyle.h"
 #include "app/Form1.h"
 #include "app/Mpris.h"
 #include "app/QuitSignals.h"
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QStringLiteral("Orvessa"));
   QApplication::setApplicationName(QStringLiteral("Lentaro"));
 
+  lentaro::installAppStyle();
   lentaro::QuitSignals::keepSignalsForTheApplication();
   lentaro::QtUiHost ui;
   lentaro::StartupServices services;

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "engine_error.h"
+#include "stretcher.h"
 #include "thread_priority.h"
 
 namespace lentaro::audio {
@@ -108,6 +109,7 @@ DWORD Engine::addSource(std::unique_ptr<Decoder> decoder, bool module) {
 
 DWORD Engine::createTempo(DWORD sourceHandle, DWORD flags) {
   if (!output_) return fail(BASS_ERROR_INIT, DWORD{0});
+  if (!stretchersAvailable()) return fail(BASS_ERROR_NOTAVAIL, DWORD{0});
   std::shared_ptr<DecodeSource> src;
   {
     TableLock lock(mutex_);

@@ -1,14 +1,13 @@
 #include "mpg123_decoder.h"
 
-#include <mpg123.h>
 #include <sys/types.h>
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 #include "lentaro/bass.h"
+#include "library_mpg123.h"
 #include "mpg123_frames.h"
 
 namespace lentaro::audio {
@@ -81,9 +80,15 @@ off_t regionSeek(void* handle, off_t offset, int whence) {
   return static_cast<off_t>(target);
 }
 
-void ensureLibrary() {
-  static std::once_flag once;
-  std::call_once(once, [] { mpg123_init(); });
+// libmpg123, opened and initialised by the first MP3 file; null when it is
+// not installed.
+const Mpg123Library* library() {
+  static const Mpg123Library* const lib = [] {
+    const Mpg123Library* l = mpg123Library();
+    if (l) l->mpg123_init();
+    return l;
+  }();
+  return lib;
 }
 
 class Mpg123Decoder final : public Decoder {
@@ -94,7 +99,7 @@ class Mpg123Decoder final : public Decoder {
     reader_.end = layout.region.end;
   }
   ~Mpg123Decoder() override {
-    if (mh_) mpg123_delete(mh_);
+    if (mh_) lib_->mpg123_delete(mh_);
   }
   Mpg123Decoder(const Mpg123Decoder&) = delete;
   Mpg123Decoder& operator=(const Mpg123Decoder&) = delete;
@@ -114,6 +119,7 @@ class Mpg123Decoder final : public Decoder {
   bool restart();
 
   RegionReader reader_;
+  const Mpg123Library* lib_ = nullptr;  // set by init(); never null once mh_ is made
   mpg123_handle* mh_ = nullptr;
   StreamFormat format_;
   int64_t length_ = 0;
@@ -127,9 +133,10 @@ class Mpg123Decoder final : public Decoder {
 };
 
 bool Mpg123Decoder::init(const mpeg::Layout& layout) {
-  ensureLibrary();
+  lib_ = library();
+  if (!lib_) return false;
   int err = MPG123_OK;
-  mh_ = mpg123_new(nullptr, &err);
+  mh_ = lib_->mpg123_new(nullptr, &err);
   if (!mh_) return false;
 
   // The output format: the first stream's, or for a file stitched from
@@ -158,41 +165,41 @@ bool Mpg123Decoder::init(const mpeg::Layout& layout) {
   } else {
     flags |= MPG123_IGNORE_STREAMLENGTH;
   }
-  if (mpg123_param(mh_, MPG123_FLAGS, flags, 0) != MPG123_OK) return false;
-  mpg123_param(mh_, MPG123_RESYNC_LIMIT, -1, 0);
-  mpg123_param(mh_, MPG123_INDEX_SIZE, -1000, 0);
+  if (lib_->mpg123_param(mh_, MPG123_FLAGS, flags, 0) != MPG123_OK) return false;
+  lib_->mpg123_param(mh_, MPG123_RESYNC_LIMIT, -1, 0);
+  lib_->mpg123_param(mh_, MPG123_INDEX_SIZE, -1000, 0);
   // After a seek, layer 3 needs the frames whose bit reservoir and overlap
   // the target frame draws on. At the smallest frame sizes the reservoir
   // reaches back about six frames; decoding eight makes a seek land on
   // exactly the samples a straight decode gives.
-  mpg123_param(mh_, MPG123_PREFRAMES, kPreFrames, 0);
-  if (layout.mixed()) mpg123_param(mh_, MPG123_FORCE_RATE, rate, 0);
-  if (mpg123_format_none(mh_) != MPG123_OK ||
-      mpg123_format(mh_, rate, channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_FLOAT_32) !=
-          MPG123_OK) {
+  lib_->mpg123_param(mh_, MPG123_PREFRAMES, kPreFrames, 0);
+  if (layout.mixed()) lib_->mpg123_param(mh_, MPG123_FORCE_RATE, rate, 0);
+  if (lib_->mpg123_format_none(mh_) != MPG123_OK ||
+      lib_->mpg123_format(mh_, rate, channels == 1 ? MPG123_MONO : MPG123_STEREO,
+                          MPG123_ENC_FLOAT_32) != MPG123_OK) {
     return false;
   }
-  if (mpg123_replace_reader_handle(mh_, regionRead, regionSeek, nullptr) != MPG123_OK ||
-      mpg123_open_handle(mh_, &reader_) != MPG123_OK) {
+  if (lib_->mpg123_replace_reader_handle(mh_, regionRead, regionSeek, nullptr) != MPG123_OK ||
+      lib_->mpg123_open_handle(mh_, &reader_) != MPG123_OK) {
     return false;
   }
   long gotRate = 0;
   int gotChannels = 0;
   int encoding = 0;
-  if (mpg123_getformat(mh_, &gotRate, &gotChannels, &encoding) != MPG123_OK || gotRate != rate ||
-      gotChannels != channels || encoding != MPG123_ENC_FLOAT_32) {
+  if (lib_->mpg123_getformat(mh_, &gotRate, &gotChannels, &encoding) != MPG123_OK ||
+      gotRate != rate || gotChannels != channels || encoding != MPG123_ENC_FLOAT_32) {
     return false;
   }
   format_ = {rate, channels};
 
   mixed_ = layout.mixed();
   if (!mixed_) {
-    if (mpg123_scan(mh_) != MPG123_OK) return false;
-    const off_t len = mpg123_length(mh_);
+    if (lib_->mpg123_scan(mh_) != MPG123_OK) return false;
+    const off_t len = lib_->mpg123_length(mh_);
     if (len <= 0) return false;
     if (len <= skip_) return false;
     length_ = len - skip_;
-    if (skip_ > 0 && mpg123_seek(mh_, static_cast<off_t>(skip_), SEEK_SET) != skip_) {
+    if (skip_ > 0 && lib_->mpg123_seek(mh_, static_cast<off_t>(skip_), SEEK_SET) != skip_) {
       return false;
     }
   } else {
@@ -223,7 +230,7 @@ long Mpg123Decoder::decode(float* out, long frames) {
   int errors = 0;
   while (have < want && !exhausted_) {
     size_t done = 0;
-    const int r = mpg123_read(mh_, dst + have, want - have, &done);
+    const int r = lib_->mpg123_read(mh_, dst + have, want - have, &done);
     have += done;
     if (r == MPG123_DONE) {
       exhausted_ = true;
@@ -254,7 +261,7 @@ bool Mpg123Decoder::restart() {
   reader_.pos = 0;
   exhausted_ = false;
   pos_ = 0;
-  return mpg123_open_handle(mh_, &reader_) == MPG123_OK;
+  return lib_->mpg123_open_handle(mh_, &reader_) == MPG123_OK;
 }
 
 bool Mpg123Decoder::seek(int64_t frame) {
@@ -275,7 +282,7 @@ bool Mpg123Decoder::seek(int64_t frame) {
     pos_ = frame;
     return true;
   }
-  const off_t r = mpg123_seek(mh_, static_cast<off_t>(frame + skip_), SEEK_SET);
+  const off_t r = lib_->mpg123_seek(mh_, static_cast<off_t>(frame + skip_), SEEK_SET);
   // A place libmpg123 cannot reach lies in the silent tail of a stream that
   // ended early; reads from there give silence.
   exhausted_ = r != static_cast<off_t>(frame + skip_);

@@ -4,11 +4,16 @@
 
 #include "lentaro/bass.h"
 #include "mixer.h"
+#include "stretcher.h"
 
 namespace lentaro::audio {
 
 std::unique_ptr<OfflineRender> OfflineRender::create(std::unique_ptr<Decoder> decoder, bool module,
                                                      const RenderSettings& settings, int* error) {
+  if (!stretchersAvailable()) {
+    *error = BASS_ERROR_NOTAVAIL;
+    return nullptr;
+  }
   const StreamFormat f = decoder->format();
   // What the engine accepts as a channel.
   if (f.channels < 1 || f.channels > 2 || f.rate < 1000 || f.rate > 192000) {

@@ -1,12 +1,11 @@
 #include "openmpt_decoder.h"
 
-#include <libopenmpt/libopenmpt.h>
-
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "lentaro/bass.h"
+#include "library_openmpt.h"
 
 namespace lentaro::audio {
 
@@ -19,9 +18,9 @@ constexpr long kSkipChunk = 1024;
 
 class OpenmptDecoder final : public Decoder {
  public:
-  OpenmptDecoder(openmpt_module* mod, int rate, int64_t length)
-      : mod_(mod), rate_(rate), length_(length) {}
-  ~OpenmptDecoder() override { openmpt_module_destroy(mod_); }
+  OpenmptDecoder(const OpenmptLibrary& lib, openmpt_module* mod, int rate, int64_t length)
+      : lib_(lib), mod_(mod), rate_(rate), length_(length) {}
+  ~OpenmptDecoder() override { lib_.openmpt_module_destroy(mod_); }
   OpenmptDecoder(const OpenmptDecoder&) = delete;
   OpenmptDecoder& operator=(const OpenmptDecoder&) = delete;
 
@@ -33,7 +32,7 @@ class OpenmptDecoder final : public Decoder {
     if (want <= 0) return 0;
     long got = 0;
     while (got < want && !ended_) {
-      const size_t n = openmpt_module_read_interleaved_float_stereo(
+      const size_t n = lib_.openmpt_module_read_interleaved_float_stereo(
           mod_, rate_, static_cast<size_t>(want - got), out + got * 2);
       if (n == 0) ended_ = true;
       got += static_cast<long>(n);
@@ -54,20 +53,21 @@ class OpenmptDecoder final : public Decoder {
     double back = 0.0;
     int64_t at = 0;
     for (int tries = 0;; ++tries) {
-      const double landed = openmpt_module_set_position_seconds(mod_, std::max(0.0, wanted - back));
+      const double landed =
+          lib_.openmpt_module_set_position_seconds(mod_, std::max(0.0, wanted - back));
       at = static_cast<int64_t>(std::llround(landed * rate_));
       if (at <= frame || tries >= 12 || wanted - back <= 0.0) break;
       back = back == 0.0 ? 0.05 : back * 2;
     }
     if (at > frame)
       at = static_cast<int64_t>(
-          std::llround(openmpt_module_set_position_seconds(mod_, 0.0) * rate_));
+          std::llround(lib_.openmpt_module_set_position_seconds(mod_, 0.0) * rate_));
     ended_ = false;
     float skip[kSkipChunk * 2];
     while (at < frame && !ended_) {
       const long n = static_cast<long>(std::min<int64_t>(kSkipChunk, frame - at));
-      const size_t r =
-          openmpt_module_read_interleaved_float_stereo(mod_, rate_, static_cast<size_t>(n), skip);
+      const size_t r = lib_.openmpt_module_read_interleaved_float_stereo(
+          mod_, rate_, static_cast<size_t>(n), skip);
       if (r == 0) ended_ = true;
       at += static_cast<int64_t>(r);
     }
@@ -76,6 +76,7 @@ class OpenmptDecoder final : public Decoder {
   }
 
  private:
+  const OpenmptLibrary& lib_;
   openmpt_module* mod_;
   int rate_;
   int64_t length_;
@@ -88,6 +89,8 @@ class OpenmptDecoder final : public Decoder {
 std::unique_ptr<Decoder> openOpenmptDecoder(const DecoderFile& file, int rate, int* error) {
   *error = BASS_ERROR_FORMAT;
   if (file.size() <= 0 || file.size() > kMaxModuleBytes) return nullptr;
+  const OpenmptLibrary* lib = openmptLibrary();
+  if (!lib) return nullptr;
   std::vector<uint8_t> data(static_cast<size_t>(file.size()));
   if (file.readAt(0, data.data(), static_cast<long>(data.size())) !=
       static_cast<long>(data.size())) {
@@ -97,23 +100,23 @@ std::unique_ptr<Decoder> openOpenmptDecoder(const DecoderFile& file, int rate, i
   const openmpt_module_initial_ctl ctls[] = {
       {"play.at_end", "stop"}, {"seek.sync_samples", "1"}, {nullptr, nullptr}};
   int err = 0;
-  openmpt_module* mod =
-      openmpt_module_create_from_memory2(data.data(), data.size(), openmpt_log_func_silent, nullptr,
-                                         openmpt_error_func_ignore, nullptr, &err, nullptr, ctls);
+  openmpt_module* mod = lib->openmpt_module_create_from_memory2(
+      data.data(), data.size(), lib->openmpt_log_func_silent, nullptr,
+      lib->openmpt_error_func_ignore, nullptr, &err, nullptr, ctls);
   if (!mod) return nullptr;
-  openmpt_module_set_repeat_count(mod, 0);
-  const double seconds = openmpt_module_get_duration_seconds(mod);
+  lib->openmpt_module_set_repeat_count(mod, 0);
+  const double seconds = lib->openmpt_module_get_duration_seconds(mod);
   if (!(seconds > 0.0) || seconds > kMaxSeconds) {
-    openmpt_module_destroy(mod);
+    lib->openmpt_module_destroy(mod);
     return nullptr;
   }
   const auto length = static_cast<int64_t>(std::llround(seconds * rate));
   if (length <= 0) {
-    openmpt_module_destroy(mod);
+    lib->openmpt_module_destroy(mod);
     return nullptr;
   }
   *error = 0;
-  return std::make_unique<OpenmptDecoder>(mod, rate, length);
+  return std::make_unique<OpenmptDecoder>(*lib, mod, rate, length);
 }
 
 }  // namespace lentaro::audio

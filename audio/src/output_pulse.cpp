@@ -11,12 +11,11 @@
 // decode-ahead thread (never at the same time); the write callback on
 // libpulse's mainloop thread, which renders the mixer without locks of
 // ours (it holds the mainloop's own lock, which only this file takes).
-#include <pulse/pulseaudio.h>
-
 #include <atomic>
 #include <cstring>
 #include <string>
 
+#include "library_pulse.h"
 #include "mixer.h"
 #include "output.h"
 #include "thread_priority.h"
@@ -56,23 +55,25 @@ class PulseOutput final : public Output {
 
  private:
   bool open() {
+    if (!pa_) return false;  // libpulse is not installed
     broken_.store(false, std::memory_order_relaxed);
-    loop_ = pa_threaded_mainloop_new();
+    loop_ = pa_->pa_threaded_mainloop_new();
     if (!loop_) return false;
-    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Lentaro");
+    context_ = pa_->pa_context_new(pa_->pa_threaded_mainloop_get_api(loop_), "Lentaro");
     if (!context_) return fail();
-    pa_context_set_state_callback(context_, &PulseOutput::contextState, this);
+    pa_->pa_context_set_state_callback(context_, &PulseOutput::contextState, this);
     // No autospawn: where no server runs the caller falls back to SDL
     // instead of starting a daemon behind the user's back.
-    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return fail();
-    if (pa_threaded_mainloop_start(loop_) < 0) return fail();
-    pa_threaded_mainloop_lock(loop_);
+    if (pa_->pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+      return fail();
+    if (pa_->pa_threaded_mainloop_start(loop_) < 0) return fail();
+    pa_->pa_threaded_mainloop_lock(loop_);
     bool ok = waitFor([this] {
-      const pa_context_state_t s = pa_context_get_state(context_);
+      const pa_context_state_t s = pa_->pa_context_get_state(context_);
       return s == PA_CONTEXT_READY ? 1 : (PA_CONTEXT_IS_GOOD(s) ? 0 : -1);
     });
     if (ok) ok = openStream();
-    pa_threaded_mainloop_unlock(loop_);
+    pa_->pa_threaded_mainloop_unlock(loop_);
     return ok ? true : fail();
   }
 
@@ -82,10 +83,10 @@ class PulseOutput final : public Output {
     format.format = PA_SAMPLE_S16LE;
     format.rate = static_cast<uint32_t>(rate_);
     format.channels = 2;
-    stream_ = pa_stream_new(context_, "Playback", &format, nullptr);
+    stream_ = pa_->pa_stream_new(context_, "Playback", &format, nullptr);
     if (!stream_) return false;
-    pa_stream_set_state_callback(stream_, &PulseOutput::streamState, this);
-    pa_stream_set_write_callback(stream_, &PulseOutput::streamWrite, this);
+    pa_->pa_stream_set_state_callback(stream_, &PulseOutput::streamState, this);
+    pa_->pa_stream_set_write_callback(stream_, &PulseOutput::streamWrite, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.tlength = static_cast<uint32_t>(rate_ * kTargetMs / 1000 * kFrameBytes);
@@ -95,10 +96,10 @@ class PulseOutput final : public Output {
     // No timing updates: the position comes from the frames rendered, and
     // each update is one more request the server answers.
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
-    if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0)
+    if (pa_->pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0)
       return false;
     return waitFor([this] {
-      const pa_stream_state_t s = pa_stream_get_state(stream_);
+      const pa_stream_state_t s = pa_->pa_stream_get_state(stream_);
       return s == PA_STREAM_READY ? 1 : (PA_STREAM_IS_GOOD(s) ? 0 : -1);
     });
   }
@@ -109,7 +110,7 @@ class PulseOutput final : public Output {
     for (;;) {
       const int s = state();
       if (s != 0) return s > 0;
-      pa_threaded_mainloop_wait(loop_);
+      pa_->pa_threaded_mainloop_wait(loop_);
     }
   }
 
@@ -120,34 +121,34 @@ class PulseOutput final : public Output {
 
   void close() {
     if (!loop_) return;
-    pa_threaded_mainloop_stop(loop_);  // from here on no callback runs
+    pa_->pa_threaded_mainloop_stop(loop_);  // from here on no callback runs
     if (stream_) {
-      pa_stream_disconnect(stream_);
-      pa_stream_unref(stream_);
+      pa_->pa_stream_disconnect(stream_);
+      pa_->pa_stream_unref(stream_);
       stream_ = nullptr;
     }
     if (context_) {
-      pa_context_disconnect(context_);
-      pa_context_unref(context_);
+      pa_->pa_context_disconnect(context_);
+      pa_->pa_context_unref(context_);
       context_ = nullptr;
     }
-    pa_threaded_mainloop_free(loop_);
+    pa_->pa_threaded_mainloop_free(loop_);
     loop_ = nullptr;
     raised_ = false;
   }
 
   static void contextState(pa_context* c, void* user) {
     auto* self = static_cast<PulseOutput*>(user);
-    if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(c)))
+    if (!PA_CONTEXT_IS_GOOD(self->pa_->pa_context_get_state(c)))
       self->broken_.store(true, std::memory_order_release);
-    pa_threaded_mainloop_signal(self->loop_, 0);
+    self->pa_->pa_threaded_mainloop_signal(self->loop_, 0);
   }
 
   static void streamState(pa_stream* s, void* user) {
     auto* self = static_cast<PulseOutput*>(user);
-    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(s)))
+    if (!PA_STREAM_IS_GOOD(self->pa_->pa_stream_get_state(s)))
       self->broken_.store(true, std::memory_order_release);
-    pa_threaded_mainloop_signal(self->loop_, 0);
+    self->pa_->pa_threaded_mainloop_signal(self->loop_, 0);
   }
 
   // The server wants `bytes` more: render that much straight into its
@@ -161,20 +162,21 @@ class PulseOutput final : public Output {
     while (bytes >= kFrameBytes) {
       void* data = nullptr;
       size_t n = bytes;
-      if (pa_stream_begin_write(s, &data, &n) < 0 || data == nullptr) return;
+      if (self->pa_->pa_stream_begin_write(s, &data, &n) < 0 || data == nullptr) return;
       n -= n % kFrameBytes;
       if (n == 0) {
-        pa_stream_cancel_write(s);
+        self->pa_->pa_stream_cancel_write(s);
         return;
       }
       self->mixer_.render(static_cast<int16_t*>(data), static_cast<int>(n / kFrameBytes));
-      if (pa_stream_write(s, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
+      if (self->pa_->pa_stream_write(s, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
       bytes -= n;
     }
   }
 
   Mixer& mixer_;
   const int rate_;
+  const PulseLibrary* const pa_ = pulseLibrary();  // null when libpulse is missing
   // Owned by the control/decode-ahead side (open/close); the callbacks
   // only read them while the mainloop runs, which close() stops first.
   pa_threaded_mainloop* loop_ = nullptr;

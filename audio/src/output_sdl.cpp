@@ -2,10 +2,9 @@
 // callback on its own thread; the engine's thread checks now and then that
 // the device is still there and reopens the default one when it is lost
 // (unplugged headphones, a sound server restart).
-#include <SDL.h>
-
 #include <atomic>
 
+#include "library_sdl.h"
 #include "mixer.h"
 #include "output.h"
 
@@ -26,29 +25,30 @@ class SdlOutput final : public Output {
   int periodFrames() const override { return period_.load(std::memory_order_relaxed); }
 
   bool start() override {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    if (!sdl_) return false;  // SDL is not installed
+    if (sdl_->SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     subsystem_ = true;
     if (open()) return true;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    sdl_->SDL_QuitSubSystem(SDL_INIT_AUDIO);
     subsystem_ = false;
     return false;
   }
 
   void stop() override {
     if (device_ != 0) {
-      SDL_CloseAudioDevice(device_);  // waits for a running callback
+      sdl_->SDL_CloseAudioDevice(device_);  // waits for a running callback
       device_ = 0;
     }
     if (subsystem_) {
-      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      sdl_->SDL_QuitSubSystem(SDL_INIT_AUDIO);
       subsystem_ = false;
     }
   }
 
   bool keepAlive() override {
-    if (device_ != 0 && SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_STOPPED) return true;
+    if (device_ != 0 && sdl_->SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_STOPPED) return true;
     if (device_ != 0) {
-      SDL_CloseAudioDevice(device_);
+      sdl_->SDL_CloseAudioDevice(device_);
       device_ = 0;
     }
     return subsystem_ && open();
@@ -70,15 +70,16 @@ class SdlOutput final : public Output {
     want.userdata = this;
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts if the hardware wants another format.
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    device_ = sdl_->SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device_ == 0) return false;
     period_.store(have.samples > 0 ? have.samples : kDeviceFrames, std::memory_order_relaxed);
-    SDL_PauseAudioDevice(device_, 0);
+    sdl_->SDL_PauseAudioDevice(device_, 0);
     return true;
   }
 
   Mixer& mixer_;
   const int rate_;
+  const SdlLibrary* const sdl_ = sdlLibrary();  // null when SDL is missing
   // start() and stop() on the control thread, keepAlive() on the
   // decode-ahead thread: never at the same time (the engine starts that
   // thread after start() and joins it before stop()). SDL's callback

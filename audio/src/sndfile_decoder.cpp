@@ -1,12 +1,11 @@
 #include "sndfile_decoder.h"
 
-#include <sndfile.h>
-
 #include <algorithm>
 #include <vector>
 
 #include "decoder_fold.h"
 #include "lentaro/bass.h"
+#include "library_sndfile.h"
 
 namespace lentaro::audio {
 
@@ -103,7 +102,7 @@ class SndfileDecoder final : public Decoder {
  public:
   explicit SndfileDecoder(DecoderFile&& file) { vf_.file = std::move(file); }
   ~SndfileDecoder() override {
-    if (sf_) sf_close(sf_);
+    if (sf_) lib_->sf_close(sf_);
   }
   SndfileDecoder(const SndfileDecoder&) = delete;
   SndfileDecoder& operator=(const SndfileDecoder&) = delete;
@@ -119,6 +118,7 @@ class SndfileDecoder final : public Decoder {
  private:
   VirtualFile vf_;
   SF_VIRTUAL_IO io_ = virtualIo();
+  const SndfileLibrary* lib_ = nullptr;  // set by init(); never null once sf_ is open
   SNDFILE* sf_ = nullptr;
   int fileChannels_ = 0;
   StreamFormat format_;
@@ -131,15 +131,17 @@ class SndfileDecoder final : public Decoder {
 };
 
 bool SndfileDecoder::init() {
+  lib_ = sndfileLibrary();
+  if (!lib_) return false;
   SF_INFO info{};
-  sf_ = sf_open_virtual(&io_, SFM_READ, &info, &vf_);
+  sf_ = lib_->sf_open_virtual(&io_, SFM_READ, &info, &vf_);
   if (!sf_) return false;
   // Our own check decides what is MPEG; libsndfile would take almost anything.
   if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) return false;
   if (info.channels < 1 || info.samplerate < kMinRate || info.samplerate > kMaxRate) return false;
   if (info.frames <= 0 || info.frames == SF_COUNT_MAX || !info.seekable) return false;
   // Integer files scale to -1..1; float files are passed as they are.
-  sf_command(sf_, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+  lib_->sf_command(sf_, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
   fileChannels_ = info.channels;
   format_ = {info.samplerate, std::min(info.channels, 2)};
   length_ = info.frames;
@@ -152,8 +154,8 @@ bool SndfileDecoder::init() {
   if (fileChannels_ > 2) {
     std::vector<int> map(static_cast<size_t>(fileChannels_), 0);
     std::vector<Seat> seats;
-    if (sf_command(sf_, SFC_GET_CHANNEL_MAP_INFO, map.data(),
-                   static_cast<int>(map.size() * sizeof(int))) == SF_TRUE) {
+    if (lib_->sf_command(sf_, SFC_GET_CHANNEL_MAP_INFO, map.data(),
+                         static_cast<int>(map.size() * sizeof(int))) == SF_TRUE) {
       for (int p : map) seats.push_back(seatOf(p));
     } else {
       seats = defaultSeats(fileChannels_);
@@ -171,9 +173,9 @@ long SndfileDecoder::read(float* out, long maxFrames) {
   while (got < want && !exhausted_) {
     sf_count_t n = 0;
     if (fileChannels_ <= 2) {
-      n = sf_readf_float(sf_, out + got * format_.channels, want - got);
+      n = lib_->sf_readf_float(sf_, out + got * format_.channels, want - got);
     } else {
-      n = sf_readf_float(sf_, scratch_.data(), std::min(want - got, kChunkFrames));
+      n = lib_->sf_readf_float(sf_, scratch_.data(), std::min(want - got, kChunkFrames));
       if (n > 0) foldToStereo(fold_, scratch_.data(), out + got * 2, static_cast<long>(n));
     }
     if (n > 0) {
@@ -194,11 +196,11 @@ bool SndfileDecoder::seek(int64_t frame) {
   // decodes without its overlap. Landing early and decoding up to the place
   // gives exactly the samples a straight decode gives.
   const int64_t preroll = preroll_ ? std::min<int64_t>(frame, kPrerollFrames) : 0;
-  const sf_count_t r = sf_seek(sf_, frame - preroll, SEEK_SET);
+  const sf_count_t r = lib_->sf_seek(sf_, frame - preroll, SEEK_SET);
   exhausted_ = r != frame - preroll;
   for (int64_t left = preroll; left > 0 && !exhausted_;) {
     const sf_count_t n =
-        sf_readf_float(sf_, scratch_.data(), std::min<int64_t>(left, kChunkFrames));
+        lib_->sf_readf_float(sf_, scratch_.data(), std::min<int64_t>(left, kChunkFrames));
     if (n <= 0) exhausted_ = true;
     left -= n;
   }

@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "chunk.h"
+#include "library_rubberband.h"
+#include "library_soundtouch.h"
 
 namespace lentaro::audio {
 namespace {
@@ -13,6 +15,10 @@ std::atomic<StretcherKind> defaultKind{StretcherKind::kHigh};
 std::unique_ptr<Stretcher> makeStretcher(StretcherKind kind, int sourceRate, int channels) {
   return kind == StretcherKind::kHigh ? makeRubberBandStretcher(sourceRate, channels)
                                       : makeSoundTouchStretcher(sourceRate, channels);
+}
+
+bool stretchersAvailable() {
+  return rubberbandLibrary() != nullptr && soundtouchLibrary() != nullptr;
 }
 
 bool rubberBandTakes(int sourceRate, double speed, double semitones) {

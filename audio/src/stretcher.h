@@ -64,6 +64,12 @@ std::unique_ptr<Stretcher> makeSoundTouchStretcher(int sourceRate, int channels)
 std::unique_ptr<Stretcher> makeRubberBandStretcher(int sourceRate, int channels);
 std::unique_ptr<Stretcher> makeStretcher(StretcherKind kind, int sourceRate, int channels);
 
+// Whether both stretchers' libraries are installed (loading them on the
+// first call, any thread). A tempo channel or a render needs both, since
+// either kind may be chosen while it plays; the make functions above are
+// called only once this has held.
+bool stretchersAvailable();
+
 // Whether Rubber Band takes these settings: its real-time buffers overrun
 // (and it crashes) at extreme ratios, so beyond 1/8 to 8 times the length
 // and 1/4 to 4 times the frequencies, counted with the rate conversion,

@@ -12,21 +12,19 @@
 // (measured with click trains: within 3.5 ms at 0.5x to 2x the pitch and
 // 0.25x to 3x the speed; the other methods are off by up to 160 ms when
 // transposing one way or the other).
-#include <rubberband/RubberBandStretcher.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "chunk.h"
+#include "library_rubberband.h"
 #include "stretcher.h"
 
 namespace lentaro::audio {
 namespace {
-
-using RB = RubberBand::RubberBandStretcher;
 
 // Frames handed to the library at a time, each way. Input always goes in
 // whole blocks, so that what comes out depends on the source alone, not on
@@ -37,8 +35,10 @@ constexpr int kBlock = 1024;
 
 class RubberBandStretcher final : public Stretcher {
  public:
-  RubberBandStretcher(int sourceRate, int channels)
+  RubberBandStretcher(const RubberbandLibrary& rb, int sourceRate, int channels)
       : Stretcher(StretcherKind::kHigh, channels),
+        rb_(rb),
+        state_(nullptr, StateDeleter{rb.rubberband_delete}),
         rate_(sourceRate),
         in_(static_cast<size_t>(channels), std::vector<float>(kBlock)),
         out_(static_cast<size_t>(channels), std::vector<float>(kBlock)) {
@@ -55,15 +55,15 @@ class RubberBandStretcher final : public Stretcher {
     // Made afresh for the ratios it will run at: it sizes its buffers for
     // the ratios it is made with, and reading past them at others crashes
     // (a millisecond or two, against the tens a restart's warm-up costs).
-    rb_ = std::make_unique<RB>(static_cast<size_t>(rate_), static_cast<size_t>(channels()),
-                               RB::OptionProcessRealTime | RB::OptionEngineFiner |
-                                   RB::OptionPitchHighConsistency | RB::OptionThreadingNever,
-                               kOutputRate / (rate_ * speed),
-                               std::exp2(semitones / 12.0) * rate_ / kOutputRate);
-    rb_->setMaxProcessSize(kBlock);
+    state_.reset(rb_.rubberband_new(
+        static_cast<unsigned>(rate_), static_cast<unsigned>(channels()),
+        RubberBandOptionProcessRealTime | RubberBandOptionEngineFiner |
+            RubberBandOptionPitchHighConsistency | RubberBandOptionThreadingNever,
+        kOutputRate / (rate_ * speed), std::exp2(semitones / 12.0) * rate_ / kOutputRate));
+    rb_.rubberband_set_max_process_size(state_.get(), kBlock);
     slope_ = speed * rate_ / kOutputRate;
-    pad_ = static_cast<int>(rb_->getPreferredStartPad());
-    delay_ = static_cast<int>(rb_->getStartDelay());
+    pad_ = static_cast<int>(rb_.rubberband_get_preferred_start_pad(state_.get()));
+    delay_ = static_cast<int>(rb_.rubberband_get_start_delay(state_.get()));
     fed_ = 0;
     taken_ = 0;
     filled_ = 0;
@@ -126,16 +126,17 @@ class RubberBandStretcher final : public Stretcher {
   int readyFrames() const { return readyEnd() - readAt_; }
 
   void process() {
-    rb_->process(inPtrs_, static_cast<size_t>(filled_), false);
+    rb_.rubberband_process(state_.get(), inPtrs_, static_cast<unsigned>(filled_), 0);
     filled_ = 0;
     // Never more than it has: the library reports a short read on stderr.
     if (readAt_ > 0) {
       ready_.erase(ready_.begin(), ready_.begin() + static_cast<long>(readAt_) * channels());
       readAt_ = 0;
     }
-    for (int a; (a = rb_->available()) > 0;) {
-      const auto n = rb_->retrieve(outPtrs_, static_cast<size_t>(std::min(a, kBlock)));
-      for (size_t i = 0; i < n; ++i) {
+    for (int a; (a = rb_.rubberband_available(state_.get())) > 0;) {
+      const unsigned n = rb_.rubberband_retrieve(state_.get(), outPtrs_,
+                                                 static_cast<unsigned>(std::min(a, kBlock)));
+      for (unsigned i = 0; i < n; ++i) {
         for (const auto& c : out_) ready_.push_back(c[i]);
       }
     }
@@ -149,8 +150,16 @@ class RubberBandStretcher final : public Stretcher {
     fed_ += frames;
   }
 
+  struct StateDeleter {
+    decltype(&::rubberband_delete) free;
+    void operator()(RubberBandState state) const { free(state); }
+  };
+
+  const RubberbandLibrary& rb_;
+  // Made by restart(). RubberBandState is a pointer to the library's
+  // (opaque) state.
+  std::unique_ptr<std::remove_pointer_t<RubberBandState>, StateDeleter> state_;
   const double rate_;
-  std::unique_ptr<RB> rb_;               // made by restart()
   std::vector<std::vector<float>> in_;   // a block per channel, filled_ frames of it so far
   std::vector<std::vector<float>> out_;  // a block per channel
   std::vector<float> ready_;             // output taken from the library, interleaved
@@ -169,7 +178,9 @@ class RubberBandStretcher final : public Stretcher {
 }  // namespace
 
 std::unique_ptr<Stretcher> makeRubberBandStretcher(int sourceRate, int channels) {
-  return std::make_unique<RubberBandStretcher>(sourceRate, channels);
+  const RubberbandLibrary* rb = rubberbandLibrary();
+  if (!rb) return nullptr;
+  return std::make_unique<RubberBandStretcher>(*rb, sourceRate, channels);
 }
 
 }  // namespace lentaro::audio

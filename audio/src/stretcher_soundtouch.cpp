@@ -16,7 +16,7 @@
 // lead of a sequence's sound over the input it consumed, which depends on
 // the tempo and the settings (measured with click trains, see
 // leadSeconds()).
-#include <SoundTouch.h>
+#include <SoundTouch.h>  // the SETTING_* names only
 
 #include <algorithm>
 #include <cmath>
@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "chunk.h"
+#include "library_soundtouch.h"
 #include "stretcher.h"
 
 namespace lentaro::audio {
@@ -57,23 +58,26 @@ Settings settingsFor(double stretchTempo, double semitones) {
 
 class SoundTouchStretcher final : public Stretcher {
  public:
-  SoundTouchStretcher(int sourceRate, int channels)
-      : Stretcher(StretcherKind::kFast, channels), rate_(sourceRate) {
-    st_.setChannels(static_cast<unsigned>(channels));
-    st_.setSampleRate(static_cast<unsigned>(sourceRate));
+  SoundTouchStretcher(const SoundtouchLibrary& st, void* handle, int sourceRate, int channels)
+      : Stretcher(StretcherKind::kFast, channels), st_(st), h_(handle), rate_(sourceRate) {
+    st_.soundtouch_setChannels(h_, static_cast<unsigned>(channels));
+    st_.soundtouch_setSampleRate(h_, static_cast<unsigned>(sourceRate));
   }
+  ~SoundTouchStretcher() override { st_.soundtouch_destroyInstance(h_); }
+  SoundTouchStretcher(const SoundTouchStretcher&) = delete;
+  SoundTouchStretcher& operator=(const SoundTouchStretcher&) = delete;
 
   int restart(double speed, double semitones, int64_t before) override {
-    st_.clear();
+    st_.soundtouch_clear(h_);
     const double transpose = std::exp2(semitones / 12.0);
     const double stretchTempo = speed / transpose;
     const Settings s = settingsFor(stretchTempo, semitones);
-    st_.setSetting(SETTING_SEQUENCE_MS, s.sequenceMs);
-    st_.setSetting(SETTING_SEEKWINDOW_MS, s.seekMs);
-    st_.setSetting(SETTING_OVERLAP_MS, s.overlapMs);
-    st_.setRate(rate_ / kOutputRate);
-    st_.setTempo(speed);
-    st_.setPitch(transpose);
+    st_.soundtouch_setSetting(h_, SETTING_SEQUENCE_MS, s.sequenceMs);
+    st_.soundtouch_setSetting(h_, SETTING_SEEKWINDOW_MS, s.seekMs);
+    st_.soundtouch_setSetting(h_, SETTING_OVERLAP_MS, s.overlapMs);
+    st_.soundtouch_setRate(h_, static_cast<float>(rate_ / kOutputRate));
+    st_.soundtouch_setTempo(h_, static_cast<float>(speed));
+    st_.soundtouch_setPitch(h_, static_cast<float>(transpose));
     slope_ = speed * rate_ / kOutputRate;
     // SoundTouch transposes first when its overall rate is at most 1: its
     // unprocessed input is then in transposed frames.
@@ -85,25 +89,26 @@ class SoundTouchStretcher final : public Stretcher {
         std::ceil((s.sequenceMs + s.seekMs + s.overlapMs) / 1000.0 * rate_ * std::max(1.0, speed)));
     const auto warm = static_cast<int>(std::clamp<int64_t>(before, 0, wanted));
     std::vector<float> silence(static_cast<size_t>((wanted - warm) * channels()), 0.0f);
-    if (!silence.empty()) st_.putSamples(silence.data(), static_cast<unsigned>(wanted - warm));
+    if (!silence.empty())
+      st_.soundtouch_putSamples(h_, silence.data(), static_cast<unsigned>(wanted - warm));
     return warm;
   }
 
   void put(const float* in, int frames) override {
-    st_.putSamples(in, static_cast<unsigned>(frames));
+    st_.soundtouch_putSamples(h_, in, static_cast<unsigned>(frames));
   }
 
-  void flush() override { st_.flush(); }
+  void flush() override { st_.soundtouch_flush(h_); }
 
-  int available() const override { return static_cast<int>(st_.numSamples()); }
+  int available() const override { return static_cast<int>(st_.soundtouch_numSamples(h_)); }
 
   int receive(float* out, int frames) override {
-    return static_cast<int>(st_.receiveSamples(out, static_cast<unsigned>(frames)));
+    return static_cast<int>(st_.soundtouch_receiveSamples(h_, out, static_cast<unsigned>(frames)));
   }
 
   double held() const override {
-    return static_cast<double>(st_.numUnprocessedSamples()) * inScale_ +
-           static_cast<double>(st_.numSamples()) * slope_ - lead_;
+    return static_cast<double>(st_.soundtouch_numUnprocessedSamples(h_)) * inScale_ +
+           static_cast<double>(st_.soundtouch_numSamples(h_)) * slope_ - lead_;
   }
 
  private:
@@ -133,8 +138,9 @@ class SoundTouchStretcher final : public Stretcher {
     return (s.seekMs / 2.0 + ahead + s.leadMs) / 1000.0;
   }
 
+  const SoundtouchLibrary& st_;
+  void* const h_;  // the library's instance, owned
   const double rate_;
-  soundtouch::SoundTouch st_;
   double slope_ = 1;
   double inScale_ = 1;
   double lead_ = 0;
@@ -143,7 +149,11 @@ class SoundTouchStretcher final : public Stretcher {
 }  // namespace
 
 std::unique_ptr<Stretcher> makeSoundTouchStretcher(int sourceRate, int channels) {
-  return std::make_unique<SoundTouchStretcher>(sourceRate, channels);
+  const SoundtouchLibrary* st = soundtouchLibrary();
+  if (!st) return nullptr;
+  void* handle = st->soundtouch_createInstance();
+  if (!handle) return nullptr;
+  return std::make_unique<SoundTouchStretcher>(*st, handle, sourceRate, channels);
 }
 
 }  // namespace lentaro::audio

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <lentaro/bass_offline.h>
+#include <lentaro/shared_library.h>
 #include <sndfile.h>
 #include <unistd.h>
 
@@ -20,6 +21,23 @@
 namespace lentaro::recording {
 
 namespace {
+
+// libsndfile writes WAV and FLAC; it is opened by the first such export.
+// clang-format off
+#define LENTARO_SNDFILE_WRITER_FUNCTIONS(X) \
+  X(sf_open_fd) X(sf_writef_short) X(sf_close) X(sf_strerror)
+// clang-format on
+struct SndfileWriter {
+  LENTARO_SNDFILE_WRITER_FUNCTIONS(LENTARO_LIBRARY_MEMBER)
+};
+
+const SndfileWriter* sndfileWriter() {
+  static const auto table =
+      loadLibraryTable<SndfileWriter>("libsndfile.so.1", [](SndfileWriter& t, SymbolResolver& r) {
+        LENTARO_SNDFILE_WRITER_FUNCTIONS(LENTARO_LIBRARY_RESOLVE)
+      });
+  return table.get();
+}
 
 constexpr int kRate = 44100;
 constexpr int kChannels = 2;
@@ -98,11 +116,17 @@ class SoundFileSink final : public Sink {
     info.channels = kChannels;
     info.format =
         (format == ExportFormat::Flac ? SF_FORMAT_FLAC : SF_FORMAT_WAV) | SF_FORMAT_PCM_16;
-    file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+    if (!sf_) {
+      ::close(fd);
+      reason_ = QStringLiteral("%1 could not be written: libsndfile is not installed.")
+                    .arg(quoted(outputPath_));
+      return;
+    }
+    file_ = sf_->sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
     if (!file_) {
       ::close(fd);
       reason_ = QStringLiteral("%1 could not be written: %2")
-                    .arg(quoted(outputPath_), QString::fromUtf8(sf_strerror(nullptr)));
+                    .arg(quoted(outputPath_), QString::fromUtf8(sf_->sf_strerror(nullptr)));
     }
   }
   ~SoundFileSink() override { abandon(); }
@@ -111,7 +135,7 @@ class SoundFileSink final : public Sink {
 
   bool write(const int16_t* frames, int count) override {
     errno = 0;
-    if (sf_writef_short(file_, frames, count) == count) return true;
+    if (sf_->sf_writef_short(file_, frames, count) == count) return true;
     failWriting(errno);
     return false;
   }
@@ -120,7 +144,7 @@ class SoundFileSink final : public Sink {
     // A FLAC file flushes its last block and a WAV file writes its lengths
     // here: the disk can still fill up now.
     errno = 0;
-    const int rc = sf_close(file_);
+    const int rc = sf_->sf_close(file_);
     file_ = nullptr;
     if (rc == 0) return true;
     failWriting(errno);
@@ -128,7 +152,7 @@ class SoundFileSink final : public Sink {
   }
 
   void abandon() override {
-    if (file_) sf_close(file_);
+    if (file_) sf_->sf_close(file_);
     file_ = nullptr;
   }
 
@@ -138,10 +162,11 @@ class SoundFileSink final : public Sink {
       reason_ = QStringLiteral("The disk is full.");
     } else {
       reason_ = QStringLiteral("Writing %1 failed: %2")
-                    .arg(quoted(outputPath_), QString::fromUtf8(sf_strerror(file_)));
+                    .arg(quoted(outputPath_), QString::fromUtf8(sf_->sf_strerror(file_)));
     }
   }
 
+  const SndfileWriter* sf_ = sndfileWriter();  // null when libsndfile is missing
   QString outputPath_;
   SNDFILE* file_ = nullptr;
 };

@@ -49,6 +49,9 @@ QCursor loadCursorFile(const QString& path) {
   buffer.setData(bytes);
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer, "ico");
+  // Told, not guessed: guessing asks every image-format plugin installed
+  // (loading each) whether it reads the file.
+  reader.setAutoDetectImageFormat(false);
   const QImage picture = reader.read();
   if (picture.isNull()) throw Failure("Invalid picture");
 

@@ -2,10 +2,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QScreen>
+#include <QToolButton>
 
 #include "Form1Fixture.h"
+#include "app/AppStyle.h"
 #include "app/HomePage.h"
 #include "app/QuitSignals.h"
 #include "shell/AppTitle.h"
@@ -41,6 +45,54 @@ TEST_F(Form1Test, StartUpChecksVersionsThenLoadsThenOpensTheOutputWithTheWindow)
     const QRect shown = f.window()->frameGeometry();
     EXPECT_LE((shown.center() - screen->availableGeometry().center()).manhattanLength(), 2);
   }
+}
+
+// Image-format plugins (and the libraries behind them) this process has
+// loaded, by file name.
+QStringList loadedImagePlugins() {
+  QFile maps(QStringLiteral("/proc/self/maps"));
+  if (!maps.open(QIODevice::ReadOnly)) return {QStringLiteral("(maps unreadable)")};
+  QStringList found;
+  for (const QByteArray& line : maps.readAll().split('\n')) {
+    const int at = line.indexOf("/imageformats/");
+    if (at < 0) continue;
+    const QString name = QString::fromUtf8(line.mid(at + 14));
+    if (!found.contains(name)) found.append(name);
+  }
+  return found;
+}
+
+// Reading an image without naming its format makes Qt load every
+// image-format plugin to ask it, a cost the start-up once paid for the menu
+// bar's overflow arrow and the program's icon. Only the cursor reader may
+// load, and the arrow still draws.
+TEST_F(Form1Test, TheShownWindowHasLoadedNoImagePluginButTheCursors) {
+  installAppStyle();
+  Form1& f = make();
+  ASSERT_TRUE(f.Form_Initialize());
+  f.showCentred();
+  QCoreApplication::processEvents();
+
+  for (const QString& plugin : loadedImagePlugins())
+    EXPECT_EQ(plugin, QStringLiteral("libqico.so")) << plugin.toStdString();
+  EXPECT_FALSE(f.window()->windowIcon().isNull());
+
+  auto* bar = f.window()->findChild<QMenuBar*>();
+  ASSERT_NE(bar, nullptr);
+  auto* overflow = bar->findChild<QToolButton*>(QStringLiteral("qt_menubar_ext_button"));
+  ASSERT_NE(overflow, nullptr);
+  for (const bool vertical : {false, true}) {
+    const QIcon arrow =
+        QApplication::style()->standardIcon(vertical ? QStyle::SP_ToolBarVerticalExtensionButton
+                                                     : QStyle::SP_ToolBarHorizontalExtensionButton);
+    const QImage drawn = arrow.pixmap(16, 16).toImage();
+    int inked = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+      for (int x = 0; x < drawn.width(); ++x) inked += qAlpha(drawn.pixel(x, y)) > 0 ? 1 : 0;
+    EXPECT_GT(inked, 8) << "vertical " << vertical;
+    EXPECT_LT(inked, 16 * 16 / 2) << "vertical " << vertical;
+  }
+  EXPECT_FALSE(overflow->icon().isNull());
 }
 
 TEST_F(Form1Test, WrongVersionsEndTheProcessBeforeAnyWindow) {

@@ -7,9 +7,11 @@ lentaro_add_gtest(NAME engine_tests
   LIBS lentaro_audio_internal
   LABELS audio)
 
-# End to end over the decoding corpus and with the real lame encoder.
+# End to end over the decoding corpus and with the real lame encoder; the
+# libraries the engine opens when a file or a channel first needs them.
 lentaro_add_gtest(NAME engine_file_tests
   SOURCES engine_signals.h engine_files.h engine_file_test.cpp engine_encode_test.cpp
+          shared_library_test.cpp
   LIBS lentaro_audio_internal
   LABELS audio)
 add_dependencies(engine_file_tests lentaro_decoder_corpus)

@@ -173,7 +173,9 @@ HMUSIC BASS_MusicLoad(BOOL mem, const void* file, QWORD offset, DWORD length, DW
  * (BASS_Lentaro_SetDefaultStretcher), stopped. Returns 0
  * with BASS_ERROR_HANDLE, BASS_ERROR_ILLTYPE (chan is a tempo channel),
  * BASS_ERROR_ALREADY (chan is wrapped already) or BASS_ERROR_MEM (256
- * tempo channels exist; freeing one makes room, and chan stays usable). */
+ * tempo channels exist; freeing one makes room, and chan stays usable),
+ * or BASS_ERROR_NOTAVAIL (a stretcher library, Rubber Band or SoundTouch,
+ * is not installed). */
 HSTREAM BASS_FX_TempoCreate(DWORD chan, DWORD flags);
 
 /* Frees a stream (and its owned source, and its encoders). Returns at once:
