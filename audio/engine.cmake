@@ -1,6 +1,6 @@
 set(LENTARO_AUDIO_ENGINE_SOURCES
   # The libraries opened on first use, not at start-up.
-  include/lentaro/shared_library.h src/shared_library.cpp src/libraries.cpp
+  include/lentaro/shared_library.h src/shared_library.cpp
   src/library_mpg123.h src/library_sndfile.h src/library_openmpt.h src/library_pulse.h
   src/library_sdl.h src/library_rubberband.h src/library_soundtouch.h
   src/spsc_ring.h

@@ -4,6 +4,7 @@
 #include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 namespace lentaro {
 

@@ -14,11 +14,7 @@
 
 namespace lentaro::audio {
 
-struct Mpg123Library {
-  LENTARO_MPG123_FUNCTIONS(LENTARO_LIBRARY_MEMBER)
-};
-
-// Loaded on the first call (any thread); null when it is not installed.
-const Mpg123Library* mpg123Library();
+// Opened by the first call of mpg123Library() (any thread); null when not installed.
+LENTARO_SHARED_LIBRARY(Mpg123Library, mpg123Library, "libmpg123.so.0", LENTARO_MPG123_FUNCTIONS)
 
 }  // namespace lentaro::audio

@@ -15,11 +15,7 @@
 
 namespace lentaro::audio {
 
-struct OpenmptLibrary {
-  LENTARO_OPENMPT_FUNCTIONS(LENTARO_LIBRARY_MEMBER)
-};
-
-// Loaded on the first call (any thread); null when it is not installed.
-const OpenmptLibrary* openmptLibrary();
+// Opened by the first call of openmptLibrary() (any thread); null when not installed.
+LENTARO_SHARED_LIBRARY(OpenmptLibrary, openmptLibrary, "libopenmpt.so.0", LENTARO_OPENMPT_FUNCTIONS)
 
 }  // namespace lentaro::audio

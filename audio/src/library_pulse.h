@@ -19,11 +19,7 @@
 
 namespace lentaro::audio {
 
-struct PulseLibrary {
-  LENTARO_PULSE_FUNCTIONS(LENTARO_LIBRARY_MEMBER)
-};
-
-// Loaded on the first call (any thread); null when it is not installed.
-const PulseLibrary* pulseLibrary();
+// Opened by the first call of pulseLibrary() (any thread); null when not installed.
+LENTARO_SHARED_LIBRARY(PulseLibrary, pulseLibrary, "libpulse.so.0", LENTARO_PULSE_FUNCTIONS)
 
 }  // namespace lentaro::audio

@@ -15,11 +15,8 @@
 
 namespace lentaro::audio {
 
-struct RubberbandLibrary {
-  LENTARO_RUBBERBAND_FUNCTIONS(LENTARO_LIBRARY_MEMBER)
-};
-
-// Loaded on the first call (any thread); null when it is not installed.
-const RubberbandLibrary* rubberbandLibrary();
+// Opened by the first call of rubberbandLibrary() (any thread); null when not installed.
+LENTARO_SHARED_LIBRARY(RubberbandLibrary, rubberbandLibrary, "librubberband.so.2",
+                       LENTARO_RUBBERBAND_FUNCTIONS)
 
 }  // namespace lentaro::audio

@@ -13,11 +13,7 @@
 
 namespace lentaro::audio {
 
-struct SdlLibrary {
-  LENTARO_SDL_FUNCTIONS(LENTARO_LIBRARY_MEMBER)
-};
-
-// Loaded on the first call (any thread); null when it is not installed.
-const SdlLibrary* sdlLibrary();
+// Opened by the first call of sdlLibrary() (any thread); null when not installed.
+LENTARO_SHARED_LIBRARY(SdlLibrary, sdlLibrary, "libSDL2-2.0.so.0", LENTARO_SDL_FUNCTIONS)
 
 }  // namespace lentaro::audio

@@ -12,11 +12,7 @@
 
 namespace lentaro::audio {
 
-struct SndfileLibrary {
-  LENTARO_SNDFILE_FUNCTIONS(LENTARO_LIBRARY_MEMBER)
-};
-
-// Loaded on the first call (any thread); null when it is not installed.
-const SndfileLibrary* sndfileLibrary();
+// Opened by the first call of sndfileLibrary() (any thread); null when not installed.
+LENTARO_SHARED_LIBRARY(SndfileLibrary, sndfileLibrary, "libsndfile.so.1", LENTARO_SNDFILE_FUNCTIONS)
 
 }  // namespace lentaro::audio

@@ -16,11 +16,8 @@
 
 namespace lentaro::audio {
 
-struct SoundtouchLibrary {
-  LENTARO_SOUNDTOUCH_FUNCTIONS(LENTARO_LIBRARY_MEMBER)
-};
-
-// Loaded on the first call (any thread); null when it is not installed.
-const SoundtouchLibrary* soundtouchLibrary();
+// Opened by the first call of soundtouchLibrary() (any thread); null when not installed.
+LENTARO_SHARED_LIBRARY(SoundtouchLibrary, soundtouchLibrary, "libSoundTouchDll.so.1",
+                       LENTARO_SOUNDTOUCH_FUNCTIONS)
 
 }  // namespace lentaro::audio

@@ -27,17 +27,8 @@ namespace {
 #define LENTARO_SNDFILE_WRITER_FUNCTIONS(X) \
   X(sf_open_fd) X(sf_writef_short) X(sf_close) X(sf_strerror)
 // clang-format on
-struct SndfileWriter {
-  LENTARO_SNDFILE_WRITER_FUNCTIONS(LENTARO_LIBRARY_MEMBER)
-};
-
-const SndfileWriter* sndfileWriter() {
-  static const auto table =
-      loadLibraryTable<SndfileWriter>("libsndfile.so.1", [](SndfileWriter& t, SymbolResolver& r) {
-        LENTARO_SNDFILE_WRITER_FUNCTIONS(LENTARO_LIBRARY_RESOLVE)
-      });
-  return table.get();
-}
+LENTARO_SHARED_LIBRARY(SndfileWriter, sndfileWriter, "libsndfile.so.1",
+                       LENTARO_SNDFILE_WRITER_FUNCTIONS)
 
 constexpr int kRate = 44100;
 constexpr int kChannels = 2;

@@ -7,17 +7,15 @@
 // is instead described by a table of function pointers, filled by dlopen
 // and dlsym on the first call of its accessor.
 //
-// A table is declared from a list of the library's functions, with the
-// types taken from the library's own header, so a call through it is
-// checked by the compiler exactly as a direct call would be:
+// A library is declared from a list of its functions, with the types taken
+// from the library's own header, so a call through the table is checked by
+// the compiler exactly as a direct call would be:
 //
 //   #define LENTARO_FOO_FUNCTIONS(X) X(foo_open) X(foo_read)
-//   struct FooLibrary { LENTARO_FOO_FUNCTIONS(LENTARO_LIBRARY_MEMBER) };
-//   const FooLibrary* fooLibrary() {
-//     return openLibrary<FooLibrary>("libfoo.so.1", [](FooLibrary& t, SymbolResolver& r) {
-//       LENTARO_FOO_FUNCTIONS(LENTARO_LIBRARY_RESOLVE)
-//     });
-//   }
+//   LENTARO_SHARED_LIBRARY(FooLibrary, fooLibrary, "libfoo.so.1", LENTARO_FOO_FUNCTIONS)
+//
+// which declares `struct FooLibrary { ... foo_open; ... foo_read; }` and
+// `const FooLibrary* fooLibrary()`, null when the library cannot be used.
 //
 // Names the library's header renames by macro (libmpg123's large-file
 // names) are looked up by their renamed spelling, which is the one the
@@ -74,3 +72,16 @@ std::unique_ptr<const Table> loadLibraryTable(const char* soname, Fill fill) {
 #define LENTARO_LIBRARY_NAME(fn) #fn
 #define LENTARO_LIBRARY_EXPANDED_NAME(fn) LENTARO_LIBRARY_NAME(fn)
 #define LENTARO_LIBRARY_RESOLVE(fn) r(t.fn, LENTARO_LIBRARY_EXPANDED_NAME(fn));
+
+// The table type and its accessor, defined where this stands (a header may
+// hold it: the accessor is inline, its table one for the whole program).
+#define LENTARO_SHARED_LIBRARY(Table, accessor, soname, FUNCTIONS)                          \
+  struct Table {                                                                            \
+    FUNCTIONS(LENTARO_LIBRARY_MEMBER)                                                       \
+  };                                                                                        \
+  inline const Table* accessor() {                                                          \
+    static const auto table = ::lentaro::loadLibraryTable<Table>(                           \
+        soname,                                                                             \
+        [](Table& t, ::lentaro::SymbolResolver& r) { FUNCTIONS(LENTARO_LIBRARY_RESOLVE) }); \
+    return table.get();                                                                     \
+  }
