@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSlider>
 
 #include "Form1Fixture.h"
@@ -133,6 +135,50 @@ TEST_F(Form1Test, ShippedSkinLoadsAndKeepsTheFonts) {
   EXPECT_TRUE(f.styleSheet().contains(QStringLiteral("QPushButton")));
   EXPECT_EQ(f.PushButton1->font().family(), QStringLiteral("Arial"));
   EXPECT_TRUE(ui.messages.empty());
+}
+
+// The font rules a skin loses: every property whose name is font or font-
+// and lower-case letters, with its value up to and with the semicolon. The
+// scan must drop exactly what this pattern matches.
+QString byPattern(const QString& sheet) {
+  static const QRegularExpression fontRule(QStringLiteral(R"(\bfont(-[a-z]+)?\s*:[^;}]*;?)"));
+  return QString(sheet).remove(fontRule);
+}
+
+TEST(SkinSheet, FontRulesGoAndEverythingElseStays) {
+  const struct {
+    const char* sheet;
+    const char* kept;
+  } cases[] = {
+      {"QLabel { color: red; font-size: 30pt; }", "QLabel { color: red;  }"},
+      {"QLabel{font:bold 12pt Arial}", "QLabel{}"},
+      {"a { font-family :\tSerif ;b: 1 }", "a { b: 1 }"},
+      {"a { font-weight: bold", "a { "},
+      // Not font rules: another word ending in font, a longer name, a name
+      // with a digit or a capital, no colon.
+      {"a { myfont: 1; fonts: 2; font-x2: 3; font-Size: 4; font; }",
+       "a { myfont: 1; fonts: 2; font-x2: 3; font-Size: 4; font; }"},
+      {"a { -font: 1; _font: 2; font-: 3 }", "a { - _font: 2; font-: 3 }"},
+      {"QFont { font: 1 } font: x;font:y", "QFont { } "},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    const QString sheet = QString::fromUtf8(c.sheet);
+    EXPECT_EQ(withoutFontRules(sheet), QString::fromUtf8(c.kept)) << c.sheet;
+    EXPECT_EQ(withoutFontRules(sheet), byPattern(sheet)) << c.sheet;
+  }
+
+  // Sheets made of the pieces a rule is told apart by.
+  const char* pieces[] = {"font", "-", "size", "x",  "Q", ":", ";",
+                          "}",    "{", " ",    "\n", "_", "9", "\u00e9"};
+  QRandomGenerator random(7);
+  for (int round = 0; round < 5000; ++round) {
+    QString sheet;
+    const int count = random.bounded(1, 12);
+    for (int i = 0; i < count; ++i)
+      sheet += QString::fromUtf8(pieces[random.bounded(int(std::size(pieces)))]);
+    ASSERT_EQ(withoutFontRules(sheet), byPattern(sheet)) << sheet.toStdString();
+  }
 }
 
 }  // namespace
