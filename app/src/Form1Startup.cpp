@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QImageReader>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
@@ -21,6 +21,7 @@
 #include "shell/AudioError.h"
 #include "shell/CursorFile.h"
 #include "shell/ErrorTrap.h"
+#include "shell/PngPicture.h"
 #include "shell/UiHost.h"
 #include "util/sMain.h"
 
@@ -42,13 +43,12 @@ void changeDirectory(const QString& path) {
   if (!QDir::setCurrent(path)) throw Failure("Path not found");
 }
 
-// The program's icon, a PNG read by Qt's own reader. QIcon(path) would ask
-// QImageReader to recognise the file, which loads every image-format
-// plugin installed first (see AppStyle.h).
+// The program's icon, a PNG in the program's resources, read without
+// Qt's image reader (see PngPicture.h).
 QIcon programIcon() {
-  QImageReader reader(QStringLiteral(":/lentaro/lentaro.png"), "png");
-  reader.setAutoDetectImageFormat(false);
-  return QIcon(QPixmap::fromImage(reader.read()));
+  QFile file(QStringLiteral(":/lentaro/lentaro.png"));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return QIcon(QPixmap::fromImage(decodePng(file.readAll(), 1024)));
 }
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <QPixmap>
 
 #include "shell/ErrorTrap.h"
+#include "shell/PngPicture.h"
 
 namespace lentaro {
 
@@ -136,11 +137,7 @@ QImage firstIconPicture(const QByteArray& fileBytes) {
       size > fileBytes.size() - offset)
     return {};
   const QByteArray picture = fileBytes.sliced(offset, size);
-  if (picture.startsWith("\x89PNG\r\n\x1a\n")) {
-    QImage png = QImage::fromData(picture, "PNG");
-    if (png.width() > kMaxSide || png.height() > kMaxSide) return {};
-    return png;
-  }
+  if (picture.startsWith("\x89PNG\r\n\x1a\n")) return decodePng(picture, kMaxSide);
   return fromDib(picture);
 }
 

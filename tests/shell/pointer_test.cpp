@@ -12,6 +12,7 @@
 #include "shell/CursorFile.h"
 #include "shell/ErrorTrap.h"
 #include "shell/MainPointer.h"
+#include "shell/PngPicture.h"
 
 namespace lentaro {
 namespace {
@@ -339,6 +340,52 @@ TEST(CursorFiles, DamagedFilesGiveNoPictureAndNeverReadPastTheirBytes) {
     const QImage image = firstIconPicture(f);
     if (!image.isNull()) {
       EXPECT_LE(image.width(), 256);
+    }
+  }
+}
+
+QByteArray pngOf(const QImage& image) {
+  QByteArray bytes;
+  QBuffer out(&bytes);
+  out.open(QIODevice::WriteOnly);
+  EXPECT_TRUE(image.save(&out, "PNG"));
+  return bytes;
+}
+
+TEST(PngPictures, ReadAsQtReadsThemWhateverTheirColourType) {
+  QRandomGenerator random(3);
+  QImage argb(19, 7, QImage::Format_ARGB32);
+  for (int y = 0; y < argb.height(); ++y)
+    for (int x = 0; x < argb.width(); ++x) argb.setPixel(x, y, random.generate());
+  QImage grey = argb.convertToFormat(QImage::Format_Grayscale8);
+  QImage indexed = argb.convertToFormat(QImage::Format_Indexed8);
+  QImage rgb = argb.convertToFormat(QImage::Format_RGB32);
+  QImage mono = argb.convertToFormat(QImage::Format_Mono);
+  for (const QImage* image : {&argb, &grey, &indexed, &rgb, &mono}) {
+    const QByteArray png = pngOf(*image);
+    expectSamePixels(decodePng(png, 256), QImage::fromData(png, "PNG"),
+                     std::to_string(image->format()).c_str());
+  }
+}
+
+TEST(PngPictures, DamagedOrOversizedGiveNoPicture) {
+  QImage image(40, 30, QImage::Format_ARGB32);
+  image.fill(qRgba(1, 2, 3, 4));
+  const QByteArray png = pngOf(image);
+  ASSERT_EQ(decodePng(png, 40).size(), QSize(40, 30));
+  EXPECT_TRUE(decodePng(png, 39).isNull());
+  EXPECT_TRUE(decodePng(QByteArray(), 256).isNull());
+  EXPECT_TRUE(decodePng(QByteArray("not a picture"), 256).isNull());
+  EXPECT_TRUE(decodePng(png.left(png.size() / 2), 256).isNull());
+
+  QRandomGenerator random(9);
+  for (int round = 0; round < 2000; ++round) {
+    QByteArray damaged = png;
+    for (int n = random.bounded(1, 4); n > 0; --n)
+      damaged[random.bounded(int(damaged.size()))] = char(random.bounded(256));
+    const QImage read = decodePng(damaged, 256);
+    if (!read.isNull()) {
+      EXPECT_LE(read.width(), 256);
     }
   }
 }
