@@ -85,7 +85,46 @@ void Form1::wireExport() {
 
 void Form1::showExportProgress() {
   // The progress: a name, a bar with percent and time left, and Cancel,
-  // at the right of the status bar while an export runs.
+  // at the right of the status bar while an export runs. Its widgets are
+  // made at the first export: most sessions never show them, and the
+  // start-up does not make them on the way to the first window.
+  connect(exporter_, &recording::Exporter::started, this, [this](const QString& out) {
+    QWidget* status = exportProgressWidget();
+    auto* label = status->findChild<QLabel*>(QStringLiteral("exportLabel"));
+    auto* progress = status->findChild<QProgressBar*>(QStringLiteral("exportProgress"));
+    // The name shortened in its middle when long; whole in the tip.
+    label->setText(QStringLiteral("Exporting ") +
+                   label->fontMetrics().elidedText(fileName(out), Qt::ElideMiddle, kNameWidth));
+    label->setToolTip(out);
+    progress->setValue(0);
+    progress->setFormat(QStringLiteral("%p%"));
+    status->show();
+  });
+  connect(exporter_, &recording::Exporter::progressed, this,
+          [this](double fraction, double secondsLeft) {
+            if (!exportStatus_) return;
+            auto* progress =
+                exportStatus_->findChild<QProgressBar*>(QStringLiteral("exportProgress"));
+            progress->setValue(static_cast<int>(std::lround(fraction * kProgressSteps)));
+            progress->setFormat(secondsLeft < 0
+                                    ? QStringLiteral("%p%")
+                                    : QStringLiteral("%p% \u00b7 ") + minutesSeconds(secondsLeft) +
+                                          QStringLiteral(" left"));
+          });
+  connect(exporter_, &recording::Exporter::finished, this,
+          [this](const recording::ExportOutcome& outcome) {
+            if (exportStatus_) exportStatus_->hide();
+            if (outcome.kind == recording::ExportOutcome::Kind::Done) {
+              frame_->statusBar()->showMessage(
+                  QStringLiteral("Exported ") + fileName(outcome.outputPath) +
+                      QStringLiteral(" (") + minutesSeconds(outcome.seconds) + QStringLiteral(")"),
+                  kDoneMessageMs);
+            }
+          });
+}
+
+QWidget* Form1::exportProgressWidget() {
+  if (exportStatus_) return exportStatus_;
   QStatusBar* bar = frame_->statusBar();
   exportStatus_ = new QWidget(bar);
   exportStatus_->setObjectName(QStringLiteral("exportStatus"));
@@ -110,37 +149,8 @@ void Form1::showExportProgress() {
   layout->addWidget(progress);
   layout->addWidget(cancel);
   bar->addPermanentWidget(exportStatus_);
-  exportStatus_->hide();
-
   connect(cancel, &QToolButton::clicked, exporter_, &recording::Exporter::cancel);
-  connect(
-      exporter_, &recording::Exporter::started, this, [label, progress, this](const QString& out) {
-        // The name shortened in its middle when long; whole in the tip.
-        label->setText(QStringLiteral("Exporting ") +
-                       label->fontMetrics().elidedText(fileName(out), Qt::ElideMiddle, kNameWidth));
-        label->setToolTip(out);
-        progress->setValue(0);
-        progress->setFormat(QStringLiteral("%p%"));
-        exportStatus_->show();
-      });
-  connect(exporter_, &recording::Exporter::progressed, this,
-          [progress](double fraction, double secondsLeft) {
-            progress->setValue(static_cast<int>(std::lround(fraction * kProgressSteps)));
-            progress->setFormat(secondsLeft < 0
-                                    ? QStringLiteral("%p%")
-                                    : QStringLiteral("%p% \u00b7 ") + minutesSeconds(secondsLeft) +
-                                          QStringLiteral(" left"));
-          });
-  connect(exporter_, &recording::Exporter::finished, this,
-          [this](const recording::ExportOutcome& outcome) {
-            exportStatus_->hide();
-            if (outcome.kind == recording::ExportOutcome::Kind::Done) {
-              frame_->statusBar()->showMessage(
-                  QStringLiteral("Exported ") + fileName(outcome.outputPath) +
-                      QStringLiteral(" (") + minutesSeconds(outcome.seconds) + QStringLiteral(")"),
-                  kDoneMessageMs);
-            }
-          });
+  return exportStatus_;
 }
 
 }  // namespace lentaro

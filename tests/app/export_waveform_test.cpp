@@ -55,6 +55,7 @@ TEST_F(ExportWindowTest, ExportRunsBesidePlaybackWithProgressOnTheStatusBar) {
   ui.saveResults = {out.filePath("first_-50_5.wav")};
   int progressed = 0;
   QObject::connect(f().exporter_, &recording::Exporter::progressed, [&] { ++progressed; });
+  EXPECT_EQ(status(), nullptr);  // made at the first export
   table().trigger("export");
   ASSERT_EQ(ui.saveRequests.size(), 1u);
   EXPECT_EQ(ui.saveRequests[0].proposedPath, out.filePath("first_-50_5.mp3"));

@@ -181,6 +181,8 @@ class Form1 : public QWidget {
   void wireExport();
   // Made once the status bar has its height.
   void showExportProgress();
+  // The progress widgets of an export, made at the first call.
+  QWidget* exportProgressWidget();
   // The waveform overview, fed from the channel the window opens and its
   // position (Form1Waveform).
   void wireWaveform();
