@@ -31,6 +31,21 @@ QList<QKeySequence> fromStored(const QStringList& texts) {
   return cleaned(keys);
 }
 
+QString withoutMnemonics(QString text) {
+  text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+  text.remove(QLatin1Char('&'));
+  text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+  return text;
+}
+
+// "&Playback" -> "playbackMenu".
+QString menuObjectName(const QString& title) {
+  QString name = withoutMnemonics(title);
+  name.remove(QLatin1Char(' '));
+  name[0] = name[0].toLower();
+  return name + QStringLiteral("Menu");
+}
+
 QString settingsKey(const QString& id) {
   return QString::fromLatin1(ActionTable::kSettingsGroup) + QLatin1Char('/') + id;
 }
@@ -79,15 +94,6 @@ QStringList ActionTable::ids() const {
   for (const Entry& e : entries_) out.append(e.command.id);
   return out;
 }
-
-namespace {
-QString withoutMnemonics(QString text) {
-  text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
-  text.remove(QLatin1Char('&'));
-  text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
-  return text;
-}
-}  // namespace
 
 QString ActionTable::plainText(const QString& id) const {
   const Entry* e = find(id);
@@ -176,23 +182,25 @@ void ActionTable::store(const QString& id, const QList<QKeySequence>& keys) cons
   settings.sync();
 }
 
+void ActionTable::addMenus(QMenuBar* bar, const QStringList& titles) {
+  for (const QString& title : titles) bar->addMenu(title)->setObjectName(menuObjectName(title));
+}
+
 void ActionTable::buildMenus(QMenuBar* bar) const {
   std::map<QString, QMenu*> menus;
   std::map<std::pair<QString, QString>, QMenu*> submenus;
-  const auto objectName = [](const QString& title) -> QString {
-    QString name = withoutMnemonics(title);
-    name.remove(QLatin1Char(' '));
-    name[0] = name[0].toLower();
-    return name + QStringLiteral("Menu");
-  };
+  // Menus already on the bar (addMenus) are filled, not made again.
+  for (QAction* item : bar->actions())
+    if (QMenu* menu = item->menu()) menus[menu->title()] = menu;
+  std::map<QString, bool> started;
   for (const Entry& e : entries_) {
     QMenu*& menu = menus[e.command.menu];
     if (!menu) {
       menu = bar->addMenu(e.command.menu);
-      menu->setObjectName(objectName(e.command.menu));
-    } else if (e.command.separatorBefore) {
-      menu->addSeparator();
+      menu->setObjectName(menuObjectName(e.command.menu));
     }
+    const bool first = !std::exchange(started[e.command.menu], true);
+    if (!first && e.command.separatorBefore) menu->addSeparator();
     if (e.command.submenu.isEmpty()) {
       menu->addAction(e.action);
       continue;
@@ -200,7 +208,7 @@ void ActionTable::buildMenus(QMenuBar* bar) const {
     QMenu*& sub = submenus[{e.command.menu, e.command.submenu}];
     if (!sub) {
       sub = menu->addMenu(e.command.submenu);
-      sub->setObjectName(objectName(e.command.submenu));
+      sub->setObjectName(menuObjectName(e.command.submenu));
     }
     sub->addAction(e.action);
   }

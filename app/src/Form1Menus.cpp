@@ -10,6 +10,7 @@
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
@@ -39,6 +40,8 @@ const QString kPlayback = QStringLiteral("&Playback");
 const QString kHelp = QStringLiteral("&Help");
 
 constexpr int kSeekSeconds = 5;
+// A window that is never painted gets its commands after this long.
+constexpr int kCommandsAtTheLatestMs = 250;
 constexpr int kStatusMessageMs = 3000;
 
 QList<QKeySequence> keys(std::initializer_list<const char*> portable) {
@@ -61,20 +64,9 @@ void Form1::buildFrame() {
   frame_.reset(frame);
   player_ = new PlayerControl(*this);
   actions_ = new ActionTable(frame, this);
-  addCommands();
-  wireExport();
-  addPracticeCommands();
-  SoundQualitySetting::applyStored();
-  SoundQualitySetting::addCommands(*actions_, kPlayback,
-                                   [this](const QString& told) { showStatus(told); });
-  actions_->loadKeys();
-  actions_->buildMenus(frame->menuBar());
-
-  // Keys a focused control uses stay with it.
-  auto* controlKeys = new ControlKeys(this);
-  controlKeys->watch(ListView1);
-  for (QSlider* slider : {sldTempo[0], sldTempo[1], sldVolume, Slider1}) controlKeys->watch(slider);
-  for (QPushButton* button : findChildren<QPushButton*>()) controlKeys->watch(button);
+  // The bar's titles now, for the window's size; their entries come with
+  // the commands.
+  ActionTable::addMenus(frame->menuBar(), {kFile, kPlayback, kHelp});
 
   statusLine_ = new QLabel(frame);
   statusLine_->setObjectName(QStringLiteral("statusLine"));
@@ -84,12 +76,46 @@ void Form1::buildFrame() {
   frame->statusBar()->setFixedHeight(frame->menuBar()->sizeHint().height());
   refreshStatusLine();
   connect(Timer2, &QTimer::timeout, this, &Form1::refreshStatusLine);
-  showExportProgress();
-  wireWaveform();
-  wirePractice();
   // Sized now, not at the first show: the start-up centres the window by
   // its size.
   frame->layout()->activate();
+
+  if (!services_.commandsAfterFirstPaint) {
+    buildCommands();
+    return;
+  }
+  // paintEvent asks for them; this is for a window that is never painted
+  // (started minimised).
+  QTimer::singleShot(kCommandsAtTheLatestMs, this, &Form1::buildCommands);
+}
+
+void Form1::buildCommands() {
+  if (commandsBuilt_) return;
+  commandsBuilt_ = true;
+  addCommands();
+  wireExport();
+  addPracticeCommands();
+  SoundQualitySetting::applyStored();
+  SoundQualitySetting::addCommands(*actions_, kPlayback,
+                                   [this](const QString& told) { showStatus(told); });
+  actions_->loadKeys();
+  actions_->buildMenus(frame_->menuBar());
+
+  // Keys a focused control uses stay with it.
+  auto* controlKeys = new ControlKeys(this);
+  controlKeys->watch(ListView1);
+  for (QSlider* slider : {sldTempo[0], sldTempo[1], sldVolume, Slider1}) controlKeys->watch(slider);
+  for (QPushButton* button : findChildren<QPushButton*>()) controlKeys->watch(button);
+
+  showExportProgress();
+  wireWaveform();
+  wirePractice();
+}
+
+void Form1::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  // After this paint has reached the screen.
+  if (!commandsBuilt_) QMetaObject::invokeMethod(this, &Form1::buildCommands, Qt::QueuedConnection);
 }
 
 void Form1::addCommands() {

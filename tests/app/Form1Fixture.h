@@ -101,6 +101,7 @@ class Form1Test : public ::testing::Test {
     services.endProcess = [this](int status) { endStatuses.push_back(status); };
     services.randomUnit = [homePageDraw] { return homePageDraw; };
     services.appDir = appDir;
+    services.commandsAfterFirstPaint = commandsAfterFirstPaint;
     form = std::make_unique<Form1>(services);
     engine.form = form.get();
     return *form;
@@ -120,6 +121,7 @@ class Form1Test : public ::testing::Test {
   QTemporaryDir homeDir;
   QTemporaryDir settingsDir;
   QString appDir;
+  bool commandsAfterFirstPaint = false;  // as the program has it when set
   FakeEngine engine;
   ScriptedUiHost ui;
   std::vector<int> endStatuses;

@@ -4,14 +4,20 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStatusBar>
+#include <QTest>
 #include <QToolButton>
 
 #include "Form1Fixture.h"
+#include "app/ActionTable.h"
 #include "app/AppStyle.h"
 #include "app/HomePage.h"
 #include "app/QuitSignals.h"
+#include "playlist/PlaylistView.h"
 #include "shell/AppTitle.h"
 #include "util/sMain.h"
 
@@ -276,6 +282,72 @@ TEST(QuitSignals, TerminationClosesTheWindowTheNormalWay) {
     delete signals_;  // default handlers again
   }
   EXPECT_TRUE(closed);
+}
+
+// The bar's menus, each entry with its keys (submenus indented), and the
+// status bar's fields: what the commands' late making must leave as the
+// early one does.
+QStringList menusAndFields(Form1& f) {
+  QStringList out;
+  std::function<void(const QMenu*, const QString&)> walk = [&](const QMenu* menu,
+                                                               const QString& indent) {
+    for (const QAction* a : menu->actions()) {
+      QStringList keys;
+      for (const QKeySequence& k : a->shortcuts()) keys << k.toString();
+      out << indent + (a->isSeparator() ? QStringLiteral("--") : a->text()) + QLatin1Char(' ') +
+                 keys.join(QLatin1Char(','));
+      if (a->menu()) walk(a->menu(), indent + QStringLiteral("  "));
+    }
+  };
+  for (const QAction* top : f.frame()->menuBar()->actions()) {
+    out << top->text();
+    walk(top->menu(), QStringLiteral("  "));
+  }
+  for (const QWidget* w : f.frame()->statusBar()->findChildren<QWidget*>())
+    if (!w->objectName().isEmpty()) out << w->objectName();
+  return out;
+}
+
+TEST_F(Form1Test, TheProgramsWindowPaintsBeforeItsCommandsAndThenHasThemAll) {
+  Form1& early = started();
+  early.showCentred();
+  const QStringList expected = menusAndFields(early);
+  ASSERT_GT(expected.size(), 40);
+  const QSize size = early.window()->size();
+
+  commandsAfterFirstPaint = true;
+  Form1& late = started();
+  // The bar shows its titles, as wide and tall as it will be; no entries.
+  QStringList titles;
+  for (const QAction* top : late.frame()->menuBar()->actions()) {
+    titles << top->text();
+    EXPECT_TRUE(top->menu()->actions().isEmpty()) << top->text().toStdString();
+  }
+  EXPECT_EQ(titles, (QStringList{"&File", "&Playback", "&Help"}));
+  EXPECT_EQ(late.actions()->action(QStringLiteral("playPause")), nullptr);
+
+  late.showCentred();
+  QApplication::setActiveWindow(late.window());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(late.window()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return late.actions()->action("playPause") != nullptr; }));
+  EXPECT_EQ(menusAndFields(late), expected);
+  EXPECT_EQ(late.window()->size(), size);
+  // Its keys work from then on: Space on the empty list says what Play
+  // says.
+  late.ListView1->setFocus();
+  QTest::keyClick(late.ListView1, Qt::Key_Space);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, QStringLiteral("Add song first."));
+}
+
+// Started minimised, the window is never painted: the commands come all
+// the same, a moment later.
+TEST_F(Form1Test, AWindowNeverPaintedStillGetsItsCommands) {
+  commandsAfterFirstPaint = true;
+  Form1& f = started();
+  ASSERT_EQ(f.actions()->action(QStringLiteral("quit")), nullptr);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return f.actions()->action("quit") != nullptr; }, 5000));
+  EXPECT_FALSE(f.frame()->menuBar()->actions().value(0)->menu()->actions().isEmpty());
 }
 
 }  // namespace

@@ -85,9 +85,13 @@ class ActionTable : public QObject {
   // Applies the stored keys over the defaults; call after the last add().
   void loadKeys();
 
-  // One menu per distinct Command::menu, in order of first appearance, and
-  // in it one submenu per distinct Command::submenu, where its first entry
-  // would be.
+  // Empty menus with these titles, in this order, for buildMenus to fill:
+  // the bar shows its titles before the commands exist.
+  static void addMenus(QMenuBar* bar, const QStringList& titles);
+
+  // One menu per distinct Command::menu, in order of first appearance
+  // (after the bar's own menus, which are filled), and in it one submenu per
+  // distinct Command::submenu, where its first entry would be.
   void buildMenus(QMenuBar* bar) const;
 
  Q_SIGNALS:

@@ -160,6 +160,7 @@ class Form1 : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void buildWindow();
@@ -175,6 +176,10 @@ class Form1 : public QWidget {
   void wireRecording();
   // The outer window, the menus, the keys and the status bar (Form1Menus).
   void buildFrame();
+  // The commands with their menu entries and keys, and the practice,
+  // export and waveform wiring; at once, or after the first paint when the
+  // start-up services ask for that. Runs once.
+  void buildCommands();
   void addCommands();
   // Export: its command (before Quit), the playlist's context menu and the
   // status bar's progress (Form1Export).
@@ -210,6 +215,7 @@ class Form1 : public QWidget {
   bool built_ = false;
   bool loaded_ = false;
   bool unloading_ = false;
+  bool commandsBuilt_ = false;
 };
 
 }  // namespace lentaro
