@@ -1,13 +1,16 @@
 #include "app/Form1.h"
 
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
 #include <array>
+#include <future>
 #include <utility>
 
 #include "AddDialogsHost.h"
@@ -130,7 +133,11 @@ void Form1::buildWindow() {
   setPalette(white);
   setAutoFillBackground(true);
 
-  buildControls();
+  // The move buttons' arrows are drawn on another thread meanwhile.
+  auto arrows = std::async(std::launch::async, [] {
+    return std::array<QImage, 2>{moveArrowPicture(true), moveArrowPicture(false)};
+  });
+  buildControls(arrows);
   setTabOrder();
   nameForScreenReaders();
   pointer_.setWindow(this);
@@ -144,18 +151,19 @@ void Form1::buildWindow() {
   Form_Load();
 }
 
-void Form1::buildControls() {
+void Form1::buildControls(std::future<std::array<QImage, 2>>& arrows) {
   ListView1 = new playlist::PlaylistView(this);
   ListView1->setObjectName(QStringLiteral("ListView1"));
   ListView1->setGeometry(twips(120, 120, 6840, 2535));
 
   PushButton5 =
       makeButton<PictureButton>(this, "PushButton5", "Move Up", twips(7080, 120, 840, 1200));
-  PushButton5->setIcon(moveArrowIcon(true));
+  const std::array<QImage, 2> pictures = arrows.get();
+  PushButton5->setIcon(QIcon(QPixmap::fromImage(pictures[0])));
   PushButton5->setIconSize({32, 32});
   PushButton6 =
       makeButton<PictureButton>(this, "PushButton6", "Move Down", twips(7080, 1440, 840, 1200));
-  PushButton6->setIcon(moveArrowIcon(false));
+  PushButton6->setIcon(QIcon(QPixmap::fromImage(pictures[1])));
   PushButton6->setIconSize({32, 32});
 
   PushButton8 = makeButton(this, "PushButton8", "Add MP3 File(s)", twips(120, 2760, 3840, 405));

@@ -40,8 +40,8 @@ const QString kPlayback = QStringLiteral("&Playback");
 const QString kHelp = QStringLiteral("&Help");
 
 constexpr int kSeekSeconds = 5;
-// A window that is never painted gets its commands after this long.
-constexpr int kCommandsAtTheLatestMs = 250;
+// A window that is never painted finishes its start-up after this long.
+constexpr int kFinishAtTheLatestMs = 250;
 constexpr int kStatusMessageMs = 3000;
 
 QList<QKeySequence> keys(std::initializer_list<const char*> portable) {
@@ -80,18 +80,16 @@ void Form1::buildFrame() {
   // its size.
   frame->layout()->activate();
 
-  if (!services_.commandsAfterFirstPaint) {
-    buildCommands();
+  if (!services_.finishAfterFirstPaint) {
+    finishStartup();
     return;
   }
-  // paintEvent asks for them; this is for a window that is never painted
-  // (started minimised).
-  QTimer::singleShot(kCommandsAtTheLatestMs, this, &Form1::buildCommands);
+  // paintEvent asks for the rest; this is for a window that is never
+  // painted (started minimised).
+  QTimer::singleShot(kFinishAtTheLatestMs, this, &Form1::finishStartup);
 }
 
 void Form1::buildCommands() {
-  if (commandsBuilt_) return;
-  commandsBuilt_ = true;
   addCommands();
   wireExport();
   addPracticeCommands();
@@ -115,7 +113,7 @@ void Form1::buildCommands() {
 void Form1::paintEvent(QPaintEvent* event) {
   QWidget::paintEvent(event);
   // After this paint has reached the screen.
-  if (!commandsBuilt_) QMetaObject::invokeMethod(this, &Form1::buildCommands, Qt::QueuedConnection);
+  if (!finished_) QMetaObject::invokeMethod(this, &Form1::finishStartup, Qt::QueuedConnection);
 }
 
 void Form1::addCommands() {

@@ -11,12 +11,14 @@
 
 namespace lentaro {
 
-void Form1::wireRecording() {
+void Form1::removeStaleEncoderFolders() {
   // Encoder folders that earlier runs could not remove (killed, or ended
   // mid-recording) go on a pool thread: the start never waits for the disk.
   QThreadPool::globalInstance()->start(
       [root = QDir::tempPath()] { recording::removeStaleEncoderFolders(root); });
+}
 
+void Form1::wireRecording() {
   outputFolder_ = new recording::OutputFolder(ui(), this, Text1, this);
   connect(PushButton3, &QPushButton::clicked, outputFolder_,
           &recording::OutputFolder::PushButton3_Click);

@@ -129,6 +129,13 @@ void Form1::Form_Load() {
   loaded_ = true;
 }
 
+void Form1::finishStartup() {
+  if (finished_) return;
+  finished_ = true;
+  buildCommands();
+  removeStaleEncoderFolders();
+}
+
 void Form1::Text1_Change() {
   QSettings settings = userSettings();
   const QString key = QString::fromLatin1(kPathKey);

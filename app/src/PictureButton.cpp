@@ -38,8 +38,8 @@ void PictureButton::paintEvent(QPaintEvent*) {
                    flags, text());
 }
 
-QIcon moveArrowIcon(bool up) {
-  QPixmap picture(kPicture, kPicture);
+QImage moveArrowPicture(bool up) {
+  QImage picture(kPicture, kPicture, QImage::Format_ARGB32_Premultiplied);
   picture.fill(Qt::transparent);
   QPainter painter(&picture);
   painter.setRenderHint(QPainter::Antialiasing);
@@ -64,7 +64,7 @@ QIcon moveArrowIcon(bool up) {
   painter.setBrush(fill);
   painter.drawPath(arrow);
   painter.end();
-  return QIcon(picture);
+  return picture;
 }
 
 }  // namespace lentaro

@@ -3,6 +3,7 @@
 // text() and icon() are the ordinary QPushButton ones.
 #pragma once
 
+#include <QImage>
 #include <QPushButton>
 
 namespace lentaro {
@@ -17,7 +18,8 @@ class PictureButton : public QPushButton {
   void paintEvent(QPaintEvent* event) override;
 };
 
-// The 32x32 arrow pictures of the two move buttons, drawn here.
-QIcon moveArrowIcon(bool up);
+// The 32x32 arrow pictures of the two move buttons, drawn here. Any
+// thread: the start-up draws them beside the window's making.
+QImage moveArrowPicture(bool up);
 
 }  // namespace lentaro

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   lentaro::QtUiHost ui;
   lentaro::StartupServices services;
   services.ui = &ui;
-  services.commandsAfterFirstPaint = true;
+  services.finishAfterFirstPaint = true;
   lentaro::Form1 form(services);
   if (!form.Form_Initialize()) return lentaro::kStartupFailedStatus;
   new lentaro::QuitSignals(&form);

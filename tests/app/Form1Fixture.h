@@ -101,7 +101,7 @@ class Form1Test : public ::testing::Test {
     services.endProcess = [this](int status) { endStatuses.push_back(status); };
     services.randomUnit = [homePageDraw] { return homePageDraw; };
     services.appDir = appDir;
-    services.commandsAfterFirstPaint = commandsAfterFirstPaint;
+    services.finishAfterFirstPaint = finishAfterFirstPaint;
     form = std::make_unique<Form1>(services);
     engine.form = form.get();
     return *form;
@@ -121,7 +121,7 @@ class Form1Test : public ::testing::Test {
   QTemporaryDir homeDir;
   QTemporaryDir settingsDir;
   QString appDir;
-  bool commandsAfterFirstPaint = false;  // as the program has it when set
+  bool finishAfterFirstPaint = false;  // as the program has it when set
   FakeEngine engine;
   ScriptedUiHost ui;
   std::vector<int> endStatuses;

@@ -86,8 +86,15 @@ TEST_F(Form1Test, CaptionsAndValueLabelsReadAsDesigned) {
   for (const auto& [button, caption] : buttons)
     EXPECT_EQ(button->text(), QString::fromUtf8(caption));
   EXPECT_EQ(f.PushButton5->iconSize(), QSize(32, 32));
-  EXPECT_FALSE(f.PushButton5->icon().isNull());
-  EXPECT_FALSE(f.PushButton6->icon().isNull());
+  // Up has its wide head at the top and down at the bottom.
+  const QImage up = f.PushButton5->icon().pixmap(32, 32).toImage();
+  const QImage down = f.PushButton6->icon().pixmap(32, 32).toImage();
+  ASSERT_EQ(up.size(), QSize(32, 32));
+  ASSERT_EQ(down.size(), QSize(32, 32));
+  EXPECT_GT(qAlpha(up.pixel(9, 12)), 0);
+  EXPECT_EQ(qAlpha(up.pixel(9, 20)), 0);
+  EXPECT_EQ(qAlpha(down.pixel(9, 12)), 0);
+  EXPECT_GT(qAlpha(down.pixel(9, 20)), 0);
 
   const std::pair<QGroupBox*, const char*> frames[] = {
       {f.Frame1, "Pitch"},

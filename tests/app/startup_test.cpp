@@ -1,16 +1,22 @@
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 #include <QToolButton>
+#include <ctime>
 
 #include "Form1Fixture.h"
 #include "app/ActionTable.h"
@@ -309,13 +315,30 @@ QStringList menusAndFields(Form1& f) {
 }
 
 TEST_F(Form1Test, TheProgramsWindowPaintsBeforeItsCommandsAndThenHasThemAll) {
+  // An encoder folder an earlier run left: removed after the first paint.
+  QTemporaryDir temp;
+  ASSERT_TRUE(temp.isValid());
+  qputenv("TMPDIR", QFile::encodeName(temp.path()));
+  const QString left = temp.filePath(QStringLiteral("lentaro-Ab12Cd"));
+  const auto leaveFolder = [&] {
+    ASSERT_TRUE(QDir().mkdir(left));
+    ::chmod(QFile::encodeName(left).constData(), 0700);
+    const timespec hourAgo{std::time(nullptr) - 3600, 0};
+    const timespec times[2] = {hourAgo, hourAgo};
+    ::utimensat(AT_FDCWD, QFile::encodeName(left).constData(), times, 0);
+  };
+
+  leaveFolder();
   Form1& early = started();
   early.showCentred();
+  QThreadPool::globalInstance()->waitForDone();
+  EXPECT_FALSE(QFileInfo::exists(left));
   const QStringList expected = menusAndFields(early);
   ASSERT_GT(expected.size(), 40);
   const QSize size = early.window()->size();
 
-  commandsAfterFirstPaint = true;
+  leaveFolder();
+  finishAfterFirstPaint = true;
   Form1& late = started();
   // The bar shows its titles, as wide and tall as it will be; no entries.
   QStringList titles;
@@ -325,6 +348,8 @@ TEST_F(Form1Test, TheProgramsWindowPaintsBeforeItsCommandsAndThenHasThemAll) {
   }
   EXPECT_EQ(titles, (QStringList{"&File", "&Playback", "&Help"}));
   EXPECT_EQ(late.actions()->action(QStringLiteral("playPause")), nullptr);
+  QThreadPool::globalInstance()->waitForDone();
+  EXPECT_TRUE(QFileInfo::exists(left));
 
   late.showCentred();
   QApplication::setActiveWindow(late.window());
@@ -332,6 +357,9 @@ TEST_F(Form1Test, TheProgramsWindowPaintsBeforeItsCommandsAndThenHasThemAll) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return late.actions()->action("playPause") != nullptr; }));
   EXPECT_EQ(menusAndFields(late), expected);
   EXPECT_EQ(late.window()->size(), size);
+  QThreadPool::globalInstance()->waitForDone();
+  EXPECT_FALSE(QFileInfo::exists(left));
+  qunsetenv("TMPDIR");
   // Its keys work from then on: Space on the empty list says what Play
   // says.
   late.ListView1->setFocus();
@@ -343,7 +371,7 @@ TEST_F(Form1Test, TheProgramsWindowPaintsBeforeItsCommandsAndThenHasThemAll) {
 // Started minimised, the window is never painted: the commands come all
 // the same, a moment later.
 TEST_F(Form1Test, AWindowNeverPaintedStillGetsItsCommands) {
-  commandsAfterFirstPaint = true;
+  finishAfterFirstPaint = true;
   Form1& f = started();
   ASSERT_EQ(f.actions()->action(QStringLiteral("quit")), nullptr);
   EXPECT_TRUE(QTest::qWaitFor([&] { return f.actions()->action("quit") != nullptr; }, 5000));

@@ -20,9 +20,11 @@
 // Thread: user-interface thread only.
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <future>
 #include <memory>
 
 #include "app/StartupServices.h"
@@ -164,7 +166,8 @@ class Form1 : public QWidget {
 
  private:
   void buildWindow();
-  void buildControls();
+  // `arrows`: the move buttons' pictures, up then down.
+  void buildControls(std::future<std::array<QImage, 2>>& arrows);
   void buildFrames();
   void setTabOrder();
   void nameForScreenReaders();
@@ -174,11 +177,16 @@ class Form1 : public QWidget {
   void wirePlaylist();
   void wirePlayback();
   void wireRecording();
+  // Starts removing the encoder folders earlier runs left (Form1Recording).
+  void removeStaleEncoderFolders();
   // The outer window, the menus, the keys and the status bar (Form1Menus).
   void buildFrame();
+  // What the window needs only once it is up: the commands and the
+  // clean-up of encoder folders (below). Made with the window, or after its
+  // first paint when the start-up services ask for that. Runs once.
+  void finishStartup();
   // The commands with their menu entries and keys, and the practice,
-  // export and waveform wiring; at once, or after the first paint when the
-  // start-up services ask for that. Runs once.
+  // export and waveform wiring.
   void buildCommands();
   void addCommands();
   // Export: its command (before Quit), the playlist's context menu and the
@@ -215,7 +223,7 @@ class Form1 : public QWidget {
   bool built_ = false;
   bool loaded_ = false;
   bool unloading_ = false;
-  bool commandsBuilt_ = false;
+  bool finished_ = false;  // finishStartup has run
 };
 
 }  // namespace lentaro

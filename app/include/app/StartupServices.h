@@ -33,11 +33,11 @@ struct StartupServices {
   std::function<double()> randomUnit;
   // The application folder; empty means QCoreApplication::applicationDirPath().
   QString appDir;
-  // The program sets it: the menus' entries, the keys and the practice,
-  // export and waveform wiring are made just after the window's first
-  // paint, which then does not wait for them. Off, they are made during
-  // Form_Initialize.
-  bool commandsAfterFirstPaint = false;
+  // The program sets it: the menus' entries, the keys, the practice,
+  // export and waveform wiring and the clean-up of old encoder folders
+  // start just after the window's first paint, which then does not wait
+  // for them. Off, they are made during Form_Initialize.
+  bool finishAfterFirstPaint = false;
 };
 
 // Exit status of a start-up that ended the process (wrong version, no device).
