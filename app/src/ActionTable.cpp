@@ -192,15 +192,13 @@ void ActionTable::buildMenus(QMenuBar* bar) const {
   // Menus already on the bar (addMenus) are filled, not made again.
   for (QAction* item : bar->actions())
     if (QMenu* menu = item->menu()) menus[menu->title()] = menu;
-  std::map<QString, bool> started;
   for (const Entry& e : entries_) {
     QMenu*& menu = menus[e.command.menu];
     if (!menu) {
       menu = bar->addMenu(e.command.menu);
       menu->setObjectName(menuObjectName(e.command.menu));
     }
-    const bool first = !std::exchange(started[e.command.menu], true);
-    if (!first && e.command.separatorBefore) menu->addSeparator();
+    if (e.command.separatorBefore && !menu->actions().isEmpty()) menu->addSeparator();
     if (e.command.submenu.isEmpty()) {
       menu->addAction(e.action);
       continue;

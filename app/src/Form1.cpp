@@ -137,7 +137,10 @@ void Form1::buildWindow() {
   auto arrows = std::async(std::launch::async, [] {
     return std::array<QImage, 2>{moveArrowPicture(true), moveArrowPicture(false)};
   });
-  buildControls(arrows);
+  buildControls();
+  const std::array<QImage, 2> pictures = arrows.get();
+  PushButton5->setIcon(QIcon(QPixmap::fromImage(pictures[0])));
+  PushButton6->setIcon(QIcon(QPixmap::fromImage(pictures[1])));
   setTabOrder();
   nameForScreenReaders();
   pointer_.setWindow(this);
@@ -151,19 +154,16 @@ void Form1::buildWindow() {
   Form_Load();
 }
 
-void Form1::buildControls(std::future<std::array<QImage, 2>>& arrows) {
+void Form1::buildControls() {
   ListView1 = new playlist::PlaylistView(this);
   ListView1->setObjectName(QStringLiteral("ListView1"));
   ListView1->setGeometry(twips(120, 120, 6840, 2535));
 
   PushButton5 =
       makeButton<PictureButton>(this, "PushButton5", "Move Up", twips(7080, 120, 840, 1200));
-  const std::array<QImage, 2> pictures = arrows.get();
-  PushButton5->setIcon(QIcon(QPixmap::fromImage(pictures[0])));
   PushButton5->setIconSize({32, 32});
   PushButton6 =
       makeButton<PictureButton>(this, "PushButton6", "Move Down", twips(7080, 1440, 840, 1200));
-  PushButton6->setIcon(QIcon(QPixmap::fromImage(pictures[1])));
   PushButton6->setIconSize({32, 32});
 
   PushButton8 = makeButton(this, "PushButton8", "Add MP3 File(s)", twips(120, 2760, 3840, 405));

@@ -20,11 +20,9 @@
 // Thread: user-interface thread only.
 #pragma once
 
-#include <QImage>
 #include <QWidget>
 #include <array>
 #include <functional>
-#include <future>
 #include <memory>
 
 #include "app/StartupServices.h"
@@ -166,8 +164,7 @@ class Form1 : public QWidget {
 
  private:
   void buildWindow();
-  // `arrows`: the move buttons' pictures, up then down.
-  void buildControls(std::future<std::array<QImage, 2>>& arrows);
+  void buildControls();
   void buildFrames();
   void setTabOrder();
   void nameForScreenReaders();
