@@ -40,8 +40,6 @@ const QString kPlayback = QStringLiteral("&Playback");
 const QString kHelp = QStringLiteral("&Help");
 
 constexpr int kSeekSeconds = 5;
-// A window that is never painted finishes its start-up after this long.
-constexpr int kFinishAtTheLatestMs = 250;
 constexpr int kStatusMessageMs = 3000;
 
 QList<QKeySequence> keys(std::initializer_list<const char*> portable) {
@@ -86,7 +84,7 @@ void Form1::buildFrame() {
   }
   // paintEvent asks for the rest; this is for a window that is never
   // painted (started minimised).
-  QTimer::singleShot(kFinishAtTheLatestMs, this, &Form1::finishStartup);
+  QTimer::singleShot(services_.finishAtTheLatest, this, &Form1::finishStartup);
 }
 
 void Form1::buildCommands() {

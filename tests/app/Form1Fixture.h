@@ -102,6 +102,7 @@ class Form1Test : public ::testing::Test {
     services.randomUnit = [homePageDraw] { return homePageDraw; };
     services.appDir = appDir;
     services.finishAfterFirstPaint = finishAfterFirstPaint;
+    services.finishAtTheLatest = finishAtTheLatest;
     form = std::make_unique<Form1>(services);
     engine.form = form.get();
     return *form;
@@ -122,6 +123,7 @@ class Form1Test : public ::testing::Test {
   QTemporaryDir settingsDir;
   QString appDir;
   bool finishAfterFirstPaint = false;  // as the program has it when set
+  std::chrono::milliseconds finishAtTheLatest{250};
   FakeEngine engine;
   ScriptedUiHost ui;
   std::vector<int> endStatuses;

@@ -8,6 +8,7 @@
 #include <lentaro/bass.h>
 
 #include <QString>
+#include <chrono>
 #include <functional>
 
 namespace lentaro {
@@ -38,6 +39,9 @@ struct StartupServices {
   // start just after the window's first paint, which then does not wait
   // for them. Off, they are made during Form_Initialize.
   bool finishAfterFirstPaint = false;
+  // When the window is not painted by then (started minimised), the rest
+  // is made all the same.
+  std::chrono::milliseconds finishAtTheLatest{250};
 };
 
 // Exit status of a start-up that ended the process (wrong version, no device).
